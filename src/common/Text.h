@@ -1,0 +1,23 @@
+#pragma once
+// Text conversions, in one place. Wide text is UTF-16 on Windows and UTF-32 elsewhere.
+// Never throws for bad input: invalid sequences become U+FFFD.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace moorlink {
+
+std::string WideToUtf8(std::wstring_view text);
+std::wstring Utf8ToWide(std::string_view text);
+
+// A file-system path for a wide string, UTF-8 encoded where the OS uses narrow paths.
+std::filesystem::path ToFsPath(const std::wstring& path);
+
+// The folder separator of the platform the program runs on.
+#ifdef _WIN32
+inline constexpr wchar_t kPathSeparator = L'\\';
+#else
+inline constexpr wchar_t kPathSeparator = L'/';
+#endif
+
+}  // namespace moorlink

@@ -1,0 +1,57 @@
+#pragma once
+// Per-day, per-category log files beside the executable. Nothing here reports a failure
+// or throws: a line that cannot be written is dropped.
+#include <functional>
+#include <string>
+
+#include "common/Platform.h"
+
+namespace moorlink {
+
+enum class LogCategory : int { Process = 0, Monitor = 1, Ping = 2, Netsh = 3, Other = 4 };
+
+// Appends one line to today's file when logging and the category are switched on.
+void WriteLog(LogCategory category, const std::wstring& title, const std::wstring& message) noexcept;
+
+using LogWriterFunction = std::function<void(LogCategory, const std::wstring&, const std::wstring&)>;
+
+// Writes its line when its scope ends, on every path out of it.
+class ScopedLogLine {
+ public:
+  ScopedLogLine(LogCategory category, std::wstring title, std::wstring message, LogWriterFunction writer = nullptr);
+  ~ScopedLogLine();
+  ScopedLogLine(const ScopedLogLine&) = delete;
+  ScopedLogLine& operator=(const ScopedLogLine&) = delete;
+
+ private:
+  LogCategory category_;
+  std::wstring title_;
+  std::wstring message_;
+  LogWriterFunction writer_;
+};
+
+// The per-user log folder, computed once per process; empty when it cannot be formed.
+std::wstring LogFolderPath();
+// Today's log file, empty when the log folder is empty.
+std::wstring LogFilePath();
+// Creates today's file, with its byte-order mark, when it is missing.
+void EnsureLogFile();
+// The executable's folder without a trailing separator, or empty.
+std::wstring ExeFolderPath();
+// Makes a logon name safe as a file-name component.
+void SanitizeFileName(std::wstring& name);
+
+// Pure parts of the above, for reuse and tests.
+std::wstring ComposeLogFolder(const std::wstring& exeFolder, std::wstring userName);
+std::wstring FolderOfPath(const std::wstring& path);
+std::wstring FormatLogDate(const LocalTime& t);  // YYYY_MM_DD
+std::wstring FormatLogTime(const LocalTime& t);  // HH:MM:SS.mmm
+// One whole line, UTF-8, ending in CR LF; CR and LF are removed from title and message.
+std::string FormatLogLine(LogCategory category, const std::wstring& title, const std::wstring& message,
+                          const LocalTime& time);
+
+// Test seams: the clock behind time stamps and file names, and a fixed log folder.
+void SetLogClockForTesting(LocalTime (*clock)());
+void SetLogFolderForTesting(const std::wstring& folder);
+
+}  // namespace moorlink

@@ -1,0 +1,232 @@
+#include "monitor/MonitorRun.h"
+
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+#include "settings/Settings.h"
+
+namespace moorlink {
+
+std::atomic<bool> MonitorRunning{false};
+std::atomic<bool> StopRequested{false};
+std::atomic<bool> ReconnectCommandBusy{false};
+
+namespace {
+
+constexpr int64_t kNsPerSecond = 1'000'000'000;
+constexpr int64_t kNsPerMs = 1'000'000;
+const std::wstring kProductTitle = L"Moorlink";
+
+int64_t WholeSecondsBetween(int64_t from, int64_t to) { return (to - from) / kNsPerSecond; }
+
+class Run {
+ public:
+  explicit Run(const MonitorPorts& ports) : p_(ports) {}
+
+  void Execute() {
+    p_.WriteLog(LogCategory::Monitor, L"監視処理開始", L"切断監視処理を開始しました。");
+    ScopedLogLine endLine(LogCategory::Monitor, L"監視処理終了", L"切断監視処理が終了しました。", p_.WriteLog);
+    try {
+      if (!ChooseSsid()) return;
+      ChoosePingTarget();
+      Announce();
+      Loop();
+      Finish();
+    } catch (...) {
+      // Whatever went wrong, the user must not be left with a "monitoring" icon.
+      p_.WriteLog(LogCategory::Monitor, L"エラー", L"監視処理で予期しないエラーが発生した為、監視処理を終了。");
+      p_.SetTrayIcon(kIconStopped);
+      p_.SetTrayTip(kProductTitle);
+    }
+  }
+
+ private:
+  bool ChooseSsid() {
+    const std::wstring target = TargetSSID();
+    runTitle_ = L"再接続先SSIDユーザー設定";
+    ssid_ = target;
+    ssidMessage_ = L"ユーザー設定のSSID「" + ssid_ + L"」を再接続先にしました。";
+    if (target.empty() || !p_.HasWlanProfile(target)) {
+      ssid_ = p_.GetConnectedSsid();
+      ssidMessage_ = L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「" + ssid_ + L"」を再接続先に採用しました。";
+      if (ssid_.empty()) {
+        ssid_ = p_.GetPreferredProfileSsid();
+        ssidMessage_ = L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\nPC内の最優先プロファイルのSSID「" +
+                       ssid_ + L"」を再接続先に採用しました。";
+      }
+      if (ssid_.empty()) {
+        p_.SetTrayIcon(kIconStopped);
+        p_.NotifyUser(L"再接続先のSSIDが見つからない為、監視処理を実行しません。", L"監視処理起動失敗", NotifyKind::Error);
+        p_.WriteLog(LogCategory::Monitor, L"エラー", L"再接続先のSSIDの取得に失敗。監視処理を終了。");
+        return false;
+      }
+      runTitle_ = L"再接続先SSID自動取得";
+    }
+    return true;
+  }
+
+  void ChoosePingTarget() {
+    const std::wstring address = PingAddress();
+    target_ = address;
+    pingNote_ = L"（Ping先はユーザー設定の「" + target_ + L"」です。）";
+    if (address.empty() || p_.InetPtonW(address) != 1) {
+      target_ = p_.GetWifiGateway();
+      pingNote_ = L"（Ping先はユーザー設定が有効ではない為、Wi-Fiのゲートウェイの「" + target_ + L"」です。）";
+      if (target_.empty()) {
+        target_ = L"8.8.8.8";
+        pingNote_ = L"（Ping先は、ユーザー設定が有効ではなく、またWi-Fiのゲートウェイの取得にも失敗した為、「Google Public DNS」の「" +
+                    target_ + L"」です。）";
+      }
+    }
+  }
+
+  void Announce() {
+    p_.SetTrayTip(ssid_ + L" - " + kProductTitle);
+    p_.SetTrayIcon(kIconMonitoring);
+    p_.NotifyUser(ssidMessage_ + L"\n" + pingNote_, runTitle_, NotifyKind::Info);
+    p_.WriteLog(LogCategory::Monitor, runTitle_, ssidMessage_ + pingNote_);
+    pingTimeoutMs_ = static_cast<uint32_t>(PingTimeout());
+    pingInterval_ = PingInterval();
+    reconnectInterval_ = ReconnectInterval();
+    maxRetryCount_ = MaxRetryCount();
+  }
+
+  void Loop() {
+    if (StopRequested.load()) return;
+    while (maxRetryCount_ == 0 || retryCount_ < maxRetryCount_) {
+      Tick();
+      WaitOneSecond();
+      if (StopRequested.load()) break;
+    }
+  }
+
+  void Tick() {
+    const int64_t now = p_.Now();
+    if (lastPingOk_ && WholeSecondsBetween(lastPingTime_, now) < pingInterval_) {
+      ResetOutage();
+      return;
+    }
+    const bool ok = p_.PingOnce(target_, pingTimeoutMs_);
+    lastPingOk_ = ok;
+    lastPingTime_ = now;
+    if (ok) {
+      ResetOutage();
+      return;
+    }
+    const int64_t t = p_.Now();
+    if (WholeSecondsBetween(lastReconnectTime_, t) < reconnectInterval_) return;
+    if (!announced_) {
+      if (NotifyOnReconnect()) {
+        p_.NotifyUser(L"Wi-Fiの切断を検知しました。再接続を試みます。", L"Wi-Fi切断検知", NotifyKind::Warning);
+      }
+      p_.WriteLog(LogCategory::Monitor, L"切断検知", L"Wi-Fiの切断を検知。再接続処理に移行。");
+      announced_ = true;
+    }
+    EnsureIcon(kIconReconnecting);
+    if (ReconnectCommandBusy.exchange(true)) return;  // the previous command still runs
+    std::function<void(std::wstring)> command = p_.RunReconnectCommand;
+    std::wstring ssid = ssid_;
+    const bool started = p_.StartDetachedThread([command = std::move(command), ssid = std::move(ssid)]() mutable {
+      command(std::move(ssid));
+    });
+    if (!started) {
+      // No command runs, so nothing would ever clear the flag; this attempt is not counted
+      // and the next failing tick tries again.
+      ReconnectCommandBusy.store(false);
+      p_.WriteLog(LogCategory::Monitor, L"エラー", L"再接続コマンドを実行するスレッドを作成できませんでした。");
+      return;
+    }
+    ++retryCount_;
+    lastReconnectTime_ = t;
+  }
+
+  void ResetOutage() {
+    retryCount_ = 0;
+    announced_ = false;
+    EnsureIcon(kIconMonitoring);
+  }
+
+  void EnsureIcon(int id) {
+    if (shownIcon_ != id && p_.SetTrayIcon(id)) shownIcon_ = id;
+  }
+
+  void WaitOneSecond() {
+    const int64_t deadline = p_.Now() + kNsPerSecond;
+    for (int64_t now = p_.Now(); now < deadline; now = p_.Now()) {
+      const int64_t remaining = deadline - now;
+      p_.Sleep(static_cast<uint32_t>((remaining + kNsPerMs - 1) / kNsPerMs));
+    }
+  }
+
+  void Finish() {
+    p_.SetTrayIcon(kIconStopped);
+    p_.SetTrayTip(kProductTitle);
+    if (StopRequested.load()) {
+      p_.WriteLog(LogCategory::Monitor, L"監視処理手動中止", L"ユーザーの何らかのアクションにより、監視処理を中止。");
+      return;
+    }
+    if (EnableMonitorRevival()) {
+      const int n = MonitorRevivalInterval();
+      p_.StartRevivalTimer(n);
+      const std::wstring text = L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。\n「" +
+                                std::to_wstring(n) + L"」秒後に監視処理を自動復活させます。";
+      p_.NotifyUser(text, L"監視処理中止＆自動復活", NotifyKind::Error);
+      p_.WriteLog(LogCategory::Monitor, L"監視処理中止＆自動復活", text);
+      p_.SetTrayTip(L"監視処理復活タイマー作動中 - " + kProductTitle);
+    } else {
+      p_.NotifyUser(L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。", L"監視処理中止",
+                    NotifyKind::Error);
+      p_.WriteLog(LogCategory::Monitor, L"監視処理中止",
+                  L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止。");
+    }
+  }
+
+  const MonitorPorts& p_;
+  std::wstring runTitle_;
+  std::wstring ssid_;
+  std::wstring ssidMessage_;
+  std::wstring target_;
+  std::wstring pingNote_;
+  uint32_t pingTimeoutMs_ = 2000;
+  int pingInterval_ = 10;
+  int reconnectInterval_ = 5;
+  int maxRetryCount_ = 20;
+  int32_t retryCount_ = 0;
+  bool announced_ = false;
+  bool lastPingOk_ = false;
+  int64_t lastPingTime_ = 0;
+  int64_t lastReconnectTime_ = 0;
+  int shownIcon_ = -1;
+};
+
+}  // namespace
+
+void MonitorRun(const MonitorPorts& ports) noexcept {
+  struct ClearRunningLast {
+    ~ClearRunningLast() { MonitorRunning.store(false); }
+  } clearRunning;
+  try {
+    Run(ports).Execute();
+  } catch (...) {
+    // The end line has been written by then; a thread body must not let anything escape.
+  }
+}
+
+int64_t MonotonicNowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void SleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool StartDetachedThread(std::function<void()> body) {
+  try {
+    std::thread(std::move(body)).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+}  // namespace moorlink

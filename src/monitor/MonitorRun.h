@@ -1,0 +1,54 @@
+#pragma once
+// One monitor run: choose the reconnect SSID and the ping target, then tick once a second,
+// ping when due and launch reconnect commands until the retry limit or a stop request.
+// The run reaches the OS, the tray, notifications and the clock only through MonitorPorts.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "log/LogWriter.h"
+#include "notify/NotifyKind.h"
+
+namespace moorlink {
+
+// Process-wide flags shared with the controller and the reconnect command runner.
+extern std::atomic<bool> MonitorRunning;
+extern std::atomic<bool> StopRequested;
+extern std::atomic<bool> ReconnectCommandBusy;
+
+inline constexpr int kIconMonitoring = 100;
+inline constexpr int kIconReconnecting = 101;
+inline constexpr int kIconStopped = 102;
+
+struct MonitorPorts {
+  std::function<bool(const std::wstring& name)> HasWlanProfile;
+  std::function<std::wstring()> GetConnectedSsid;
+  std::function<std::wstring()> GetPreferredProfileSsid;
+  std::function<std::wstring()> GetWifiGateway;
+  // 1 for a valid IPv4 address in strict dotted-decimal form.
+  std::function<int(const std::wstring& text)> InetPtonW;
+  std::function<bool(const std::wstring& target, uint32_t timeoutMs)> PingOnce;
+  // Must clear ReconnectCommandBusy when it ends, on every path.
+  std::function<void(std::wstring ssid)> RunReconnectCommand;
+  // Runs the function on a new detached thread; false when no thread could be started.
+  std::function<bool(std::function<void()> body)> StartDetachedThread;
+  std::function<bool(int iconId)> SetTrayIcon;
+  std::function<void(const std::wstring& text)> SetTrayTip;
+  std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind)> NotifyUser;
+  std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
+  std::function<bool(int64_t seconds)> StartRevivalTimer;
+  // Monotonic time in nanoseconds, zero at system start.
+  std::function<int64_t()> Now;
+  std::function<void(uint32_t ms)> Sleep;
+};
+
+// The body of the monitor thread. Clears MonitorRunning as its last act, on every path.
+void MonitorRun(const MonitorPorts& ports) noexcept;
+
+// The standard clock and thread pieces of the ports (monotonic clock, sleep, detached thread).
+int64_t MonotonicNowNs();
+void SleepMilliseconds(uint32_t ms);
+bool StartDetachedThread(std::function<void()> body);
+
+}  // namespace moorlink

@@ -1,0 +1,102 @@
+#include "settings/Settings.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "common/Platform.h"
+#include "common/Text.h"
+#include "log/LogWriter.h"
+#include "settings/ProfileFile.h"
+#include "settings/ProfileText.h"
+
+namespace moorlink {
+
+std::wstring SettingsPath;
+
+namespace {
+
+constexpr std::size_t kReadBufferChars = 2048;
+
+// The profile reader trims blanks around a value and drops one pair of matching quotes,
+// so such a value is stored inside an extra pair of quotes to read back unchanged.
+std::wstring EncodeProfileValue(const std::wstring& text) {
+  if (text.empty()) return text;
+  const bool blankEdge = IsProfileBlank(text.front()) || IsProfileBlank(text.back());
+  const bool quoted = text.size() >= 2 && (text.front() == L'"' || text.front() == L'\'') && text.back() == text.front();
+  if (blankEdge || quoted) return L"\"" + text + L"\"";
+  return text;
+}
+
+}  // namespace
+
+std::wstring ComposeSettingsPath(std::wstring_view exePath, std::wstring userName) {
+  const size_t slash = exePath.find_last_of(kPathSeparator);
+  if (slash == std::wstring_view::npos) return {};
+  SanitizeFileName(userName);
+  return std::wstring(exePath.substr(0, slash + 1)) + userName + L"_Moorlink.ini";
+}
+
+bool ComputeSettingsPath() {
+  const std::wstring exe = ModuleFilePath();
+  if (exe.empty()) return false;
+  std::wstring user;
+  if (!LogonUserName(user)) return false;
+  std::wstring path = ComposeSettingsPath(exe, user);
+  if (path.empty()) return false;
+  SettingsPath = std::move(path);
+  return true;
+}
+
+std::wstring ReadSettingString(const std::wstring& section, const std::wstring& key, const std::wstring& defaultValue) {
+  return ProfileReadString(SettingsPath, section, key, defaultValue, kReadBufferChars);
+}
+
+bool ParseSettingBool(std::wstring_view text) {
+  std::wstring lower(text);
+  for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  return lower == L"1" || lower == L"true" || lower == L"on" || lower == L"yes";
+}
+
+bool ReadSettingBool(const std::wstring& section, const std::wstring& key, bool defaultValue) {
+  return ParseSettingBool(ReadSettingString(section, key, defaultValue ? L"true" : L"false"));
+}
+
+int ReadSettingInt(const std::wstring& section, const std::wstring& key, int defaultValue) {
+  return ProfileReadInt(SettingsPath, section, key, defaultValue);
+}
+
+bool WriteSetting(const std::wstring& section, const std::wstring& key, const std::wstring& text) {
+  // A line break would end the line and plant text of its own in the file.
+  if (text.find_first_of(L"\r\n") != std::wstring::npos) return false;
+  return ProfileWriteString(SettingsPath, section, key, EncodeProfileValue(text));
+}
+
+int ClampSetting(const IntSetting& setting, long long value) {
+  return static_cast<int>(std::clamp<long long>(value, setting.min, setting.max));
+}
+
+int ReadSetting(const IntSetting& setting) {
+  return ClampSetting(setting, ReadSettingInt(setting.section, setting.key, setting.defaultValue));
+}
+
+bool ReadSetting(const BoolSetting& setting) {
+  return ReadSettingBool(setting.section, setting.key, setting.defaultValue);
+}
+
+std::wstring ReadSetting(const StringSetting& setting) {
+  return ReadSettingString(setting.section, setting.key, L"");
+}
+
+bool WriteSetting(const IntSetting& setting, long long value) {
+  return WriteSetting(setting.section, setting.key, std::to_wstring(ClampSetting(setting, value)));
+}
+
+bool WriteSetting(const BoolSetting& setting, bool value) {
+  return WriteSetting(setting.section, setting.key, value ? L"true" : L"false");
+}
+
+bool WriteSetting(const StringSetting& setting, const std::wstring& value) {
+  return WriteSetting(setting.section, setting.key, value);
+}
+
+}  // namespace moorlink

@@ -1,0 +1,95 @@
+#include "support/FakeMonitor.h"
+
+#include <stdexcept>
+
+namespace moorlink::test {
+
+FakeMonitor::FakeMonitor() {
+  StopRequested.store(false);
+  ReconnectCommandBusy.store(false);
+}
+
+FakeMonitor::~FakeMonitor() {
+  StopRequested.store(false);
+  ReconnectCommandBusy.store(false);
+  MonitorRunning.store(false);
+}
+
+MonitorPorts FakeMonitor::Ports() {
+  MonitorPorts p;
+  p.HasWlanProfile = [this](const std::wstring& name) { return profiles.count(name) > 0; };
+  p.GetConnectedSsid = [this] { return connectedSsid; };
+  p.GetPreferredProfileSsid = [this] { return preferredSsid; };
+  p.GetWifiGateway = [this] { return gateway; };
+  p.InetPtonW = [this](const std::wstring& text) { return validAddresses.count(text) ? 1 : 0; };
+  p.PingOnce = [this](const std::wstring& target, uint32_t timeoutMs) {
+    order.push_back(L"ping");
+    pings.push_back({Seconds(), target});
+    if (onPing) onPing();
+    const bool ok = answers(static_cast<int64_t>(Seconds()));
+    if (!ok) now_ += static_cast<int64_t>(timeoutMs) * 1'000'000;
+    return ok;
+  };
+  p.RunReconnectCommand = [this](std::wstring ssid) {
+    launches.push_back({Seconds(), ssid});
+    if (commandsEnd) ReconnectCommandBusy.store(false);
+  };
+  p.StartDetachedThread = [this](std::function<void()> body) {
+    if (threadStartFailures > 0) {
+      --threadStartFailures;
+      return false;
+    }
+    body();  // the command "runs" at once
+    return true;
+  };
+  p.SetTrayIcon = [this](int id) {
+    order.push_back(L"icon " + std::to_wstring(id));
+    icons.push_back({Seconds(), std::to_wstring(id)});
+    if (trayIconFailures > 0) {
+      --trayIconFailures;
+      return false;
+    }
+    return true;
+  };
+  p.SetTrayTip = [this](const std::wstring& text) {
+    order.push_back(L"tip");
+    tips.push_back(text);
+  };
+  p.NotifyUser = [this](const std::wstring& message, const std::wstring& title, NotifyKind kind) {
+    order.push_back(L"notify " + title);
+    notifications.push_back({message, title, kind});
+  };
+  p.WriteLog = [this](LogCategory category, const std::wstring& title, const std::wstring& message) {
+    order.push_back(L"log " + title);
+    logs.push_back({category, title, message});
+    endedAt = Seconds();
+  };
+  p.StartRevivalTimer = [this](int64_t seconds) {
+    order.push_back(L"revival");
+    revivalTimers.push_back(seconds);
+    return true;
+  };
+  p.Now = [this] { return now_; };
+  p.Sleep = [this](uint32_t ms) {
+    now_ += static_cast<int64_t>(ms) * 1'000'000;
+    // A run that never ends would hang the test: stop it after a simulated day.
+    if (++sleeps_ > 100'000) StopRequested.store(true);
+    if (afterSleep) afterSleep(Seconds());
+  };
+  return p;
+}
+
+void FakeMonitor::Run() {
+  now_ = start;
+  MonitorRunning.store(true);
+  const MonitorPorts ports = Ports();
+  MonitorRun(ports);
+}
+
+std::vector<std::wstring> FakeMonitor::LogTitles() const {
+  std::vector<std::wstring> titles;
+  for (const LoggedLine& l : logs) titles.push_back(l.title);
+  return titles;
+}
+
+}  // namespace moorlink::test

@@ -1,0 +1,81 @@
+#pragma once
+// A scripted world for MonitorRun: a fake monotonic clock that only moves when the run
+// sleeps or a failing ping waits, scripted Wi-Fi answers and pings, and a record of every
+// call the run makes, stamped with the fake time.
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "monitor/MonitorRun.h"
+
+namespace moorlink::test {
+
+inline constexpr int64_t kSecond = 1'000'000'000;
+
+struct Stamped {
+  double at;  // seconds since the first tick's start time T
+  std::wstring what;
+  bool operator==(const Stamped&) const = default;
+};
+
+struct LoggedLine {
+  LogCategory category;
+  std::wstring title;
+  std::wstring message;
+  bool operator==(const LoggedLine&) const = default;
+};
+
+struct Notification {
+  std::wstring message;
+  std::wstring title;
+  NotifyKind kind;
+  bool operator==(const Notification&) const = default;
+};
+
+class FakeMonitor {
+ public:
+  FakeMonitor();
+  ~FakeMonitor();
+
+  // Scenario.
+  std::set<std::wstring> profiles;  // saved profile names, compared exactly
+  std::wstring connectedSsid;
+  std::wstring preferredSsid;
+  std::wstring gateway;
+  std::set<std::wstring> validAddresses{L"127.0.0.1", L"127.0.0.2"};
+  int64_t start = 5 * 3600 * kSecond;  // the system has been up for hours
+  // Whether the ping started at this many whole seconds after T is answered.
+  std::function<bool(int64_t second)> answers = [](int64_t) { return true; };
+  bool commandsEnd = true;         // a command clears ReconnectCommandBusy when it ends
+  int threadStartFailures = 0;     // how many thread starts fail first
+  int trayIconFailures = 0;        // how many SetTrayIcon calls fail first
+  // Called after every sleep with the seconds since T; may set StopRequested or change settings.
+  std::function<void(double second)> afterSleep;
+  std::function<void()> onPing;
+
+  // Records.
+  std::vector<Stamped> pings;      // target
+  std::vector<Stamped> launches;   // ssid passed to the command
+  std::vector<Stamped> icons;      // "100", ... for every SetTrayIcon call
+  std::vector<std::wstring> tips;
+  std::vector<LoggedLine> logs;
+  std::vector<Notification> notifications;
+  std::vector<int64_t> revivalTimers;
+  std::vector<std::wstring> order;  // every outward call, in order, by a short name
+  double endedAt = -1;               // time of the last recorded call
+
+  MonitorPorts Ports();
+  // Runs MonitorRun with MonitorRunning set as the controller would.
+  void Run();
+  double Seconds() const { return static_cast<double>(now_ - start) / kSecond; }
+
+  std::vector<std::wstring> LogTitles() const;
+
+ private:
+  int64_t now_ = 0;
+  int sleeps_ = 0;
+};
+
+}  // namespace moorlink::test

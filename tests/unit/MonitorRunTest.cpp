@@ -1,0 +1,362 @@
+#include "monitor/MonitorRun.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "support/FakeMonitor.h"
+#include "settings/Settings.h"
+#include "support/TempDir.h"
+
+namespace moorlink::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+const std::wstring kUserTitle = L"再接続先SSIDユーザー設定";
+const std::wstring kAutoTitle = L"再接続先SSID自動取得";
+const std::wstring kLimitText = L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。";
+
+std::string Ini(const std::string& autoReconnect) { return "[AutoReconnect]\r\n" + autoReconnect; }
+
+std::vector<double> Times(const std::vector<Stamped>& v) {
+  std::vector<double> t;
+  for (const Stamped& s : v) t.push_back(s.at);
+  return t;
+}
+
+std::vector<std::wstring> Whats(const std::vector<Stamped>& v) {
+  std::vector<std::wstring> w;
+  for (const Stamped& s : v) w.push_back(s.what);
+  return w;
+}
+
+// The worked example: interval 10, timeout 2000 ms, reconnect interval 5, limit 3, no
+// revival; the target goes away at T+10.
+TEST(MonitorRunTest, WorkedExampleTickByTick) {
+  ScopedSettingsFile settings(Ini(
+      "TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nPingInterval=10\r\nPingTimeout=2000\r\n"
+      "ReconnectInterval=5\r\nMaxRetryCount=3\r\nEnableMonitorRevival=false\r\nNotifyOnReconnect=true\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [](int64_t s) { return s < 10; };
+  m.Run();
+
+  EXPECT_THAT(Times(m.pings), ElementsAre(0, 10, 13, 16, 19, 22));
+  EXPECT_THAT(Whats(m.pings), ::testing::Each(std::wstring(L"127.0.0.1")));
+  EXPECT_THAT(Times(m.launches), ElementsAre(12, 18, 24));
+  EXPECT_THAT(Whats(m.launches), ::testing::Each(std::wstring(L"Home")));
+  // Step 8, then the first tick's own "ensure", then the outage, then the end at T+25.
+  EXPECT_THAT(m.icons, ElementsAre(Stamped{0, L"100"}, Stamped{0, L"100"}, Stamped{12, L"101"}, Stamped{25, L"102"}));
+  EXPECT_THAT(m.tips, ElementsAre(L"Home - Moorlink", L"Moorlink"));
+  EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"監視処理中止", L"監視処理終了"));
+  EXPECT_EQ(m.logs[2], (LoggedLine{LogCategory::Monitor, L"切断検知", L"Wi-Fiの切断を検知。再接続処理に移行。"}));
+  EXPECT_EQ(m.logs[3], (LoggedLine{LogCategory::Monitor, L"監視処理中止",
+                                   L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止。"}));
+  EXPECT_EQ(m.logs[4], (LoggedLine{LogCategory::Monitor, L"監視処理終了", L"切断監視処理が終了しました。"}));
+  ASSERT_EQ(m.notifications.size(), 3u);
+  EXPECT_EQ(m.notifications[1], (Notification{L"Wi-Fiの切断を検知しました。再接続を試みます。", L"Wi-Fi切断検知",
+                                               NotifyKind::Warning}));
+  EXPECT_EQ(m.notifications[2], (Notification{kLimitText, L"監視処理中止", NotifyKind::Error}));
+  EXPECT_THAT(m.revivalTimers, IsEmpty());
+  EXPECT_FALSE(MonitorRunning.load());
+  EXPECT_EQ(m.endedAt, 25);
+}
+
+TEST(MonitorRunTest, OneAnsweredPingResetsCountAndAnnouncement) {
+  ScopedSettingsFile settings(
+      Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=false\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [](int64_t s) { return s < 10 || s == 19; };
+  m.Run();
+
+  // After the answer at T+19 the count starts again from 0: three more launches are needed.
+  EXPECT_THAT(Times(m.pings), ElementsAre(0, 10, 13, 16, 19, 29, 32, 35, 38, 41));
+  EXPECT_THAT(Times(m.launches), ElementsAre(12, 18, 31, 37, 43));
+  EXPECT_THAT(m.LogTitles(),
+              ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"切断検知", L"監視処理中止", L"監視処理終了"));
+  EXPECT_THAT(m.icons, ElementsAre(Stamped{0, L"100"}, Stamped{0, L"100"}, Stamped{12, L"101"},
+                                   Stamped{19, L"100"}, Stamped{31, L"101"}, Stamped{44, L"102"}));
+}
+
+struct SsidCase {
+  const char* name;
+  std::wstring target;
+  std::set<std::wstring> profiles;
+  std::wstring connected;
+  std::wstring preferred;
+  std::wstring expectedSsid;
+  std::wstring expectedTitle;
+  std::wstring expectedMessage;
+  friend void PrintTo(const SsidCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SsidChoiceTest : public ::testing::TestWithParam<SsidCase> {};
+
+TEST_P(SsidChoiceTest, ChoosesAndAnnounces) {
+  const SsidCase& c = GetParam();
+  ScopedSettingsFile settings;
+  ASSERT_TRUE(WriteSetting(keys::TargetSSID, c.target));
+  WriteSetting(keys::PingAddress, std::wstring(L"127.0.0.1"));
+  WriteSetting(keys::MaxRetryCount, 1);
+  WriteSetting(keys::EnableMonitorRevival, false);
+  FakeMonitor m;
+  m.profiles = c.profiles;
+  m.connectedSsid = c.connected;
+  m.preferredSsid = c.preferred;
+  m.answers = [](int64_t) { return false; };
+  m.Run();
+
+  const std::wstring note = L"（Ping先はユーザー設定の「127.0.0.1」です。）";
+  ASSERT_FALSE(m.tips.empty());
+  EXPECT_EQ(m.tips.front(), c.expectedSsid + L" - Moorlink");
+  ASSERT_FALSE(m.notifications.empty());
+  EXPECT_EQ(m.notifications.front(), (Notification{c.expectedMessage + L"\n" + note, c.expectedTitle, NotifyKind::Info}));
+  ASSERT_GE(m.logs.size(), 2u);
+  EXPECT_EQ(m.logs[1], (LoggedLine{LogCategory::Monitor, c.expectedTitle, c.expectedMessage + note}));
+  ASSERT_EQ(m.launches.size(), 1u);
+  EXPECT_EQ(m.launches[0].what, c.expectedSsid);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SsidChoiceTest,
+    ::testing::Values(
+        SsidCase{"SavedProfileWinsOverConnection", L"Home", {L"Home", L"Cafe"}, L"Cafe", L"Cafe", L"Home", kUserTitle,
+                 L"ユーザー設定のSSID「Home」を再接続先にしました。"},
+        SsidCase{"JapaneseProfileName", L"自宅のWi-Fi", {L"自宅のWi-Fi"}, L"", L"", L"自宅のWi-Fi", kUserTitle,
+                 L"ユーザー設定のSSID「自宅のWi-Fi」を再接続先にしました。"},
+        SsidCase{"CaseDifferentProfileFallsBackToConnected", L"home", {L"Home"}, L"Cafe", L"Home", L"Cafe", kAutoTitle,
+                 L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「Cafe」を再接続先に採用しました。"},
+        SsidCase{"EmptyTargetUsesConnected", L"", {L"Home"}, L"Cafe", L"Home", L"Cafe", kAutoTitle,
+                 L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「Cafe」を再接続先に採用しました。"},
+        SsidCase{"NotConnectedUsesPreferredProfile", L"Gone", {L"Office", L"Home"}, L"", L"Office", L"Office",
+                 kAutoTitle,
+                 L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\nPC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。"}),
+    [](const ::testing::TestParamInfo<SsidCase>& info) { return std::string(info.param.name); });
+
+TEST(MonitorRunTest, NoSsidEndsEarlyWithoutPingOrRevival) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nEnableMonitorRevival=true\r\n"));
+  FakeMonitor m;  // no profiles, not connected
+  m.Run();
+  EXPECT_THAT(m.pings, IsEmpty());
+  EXPECT_THAT(m.tips, IsEmpty());
+  EXPECT_THAT(m.icons, ElementsAre(Stamped{0, L"102"}));
+  EXPECT_THAT(m.notifications, ElementsAre(Notification{L"再接続先のSSIDが見つからない為、監視処理を実行しません。",
+                                                        L"監視処理起動失敗", NotifyKind::Error}));
+  EXPECT_THAT(m.logs, ElementsAre(LoggedLine{LogCategory::Monitor, L"監視処理開始", L"切断監視処理を開始しました。"},
+                                  LoggedLine{LogCategory::Monitor, L"エラー", L"再接続先のSSIDの取得に失敗。監視処理を終了。"},
+                                  LoggedLine{LogCategory::Monitor, L"監視処理終了", L"切断監視処理が終了しました。"}));
+  EXPECT_THAT(m.revivalTimers, IsEmpty());
+  EXPECT_FALSE(MonitorRunning.load());
+}
+
+struct TargetCase {
+  const char* name;
+  std::wstring address;
+  std::wstring gateway;
+  std::wstring expectedTarget;
+  std::wstring expectedNote;
+  friend void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class PingTargetTest : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(PingTargetTest, ChoosesAndExplains) {
+  const TargetCase& c = GetParam();
+  ScopedSettingsFile settings;
+  WriteSetting(keys::TargetSSID, std::wstring(L"Home"));
+  WriteSetting(keys::PingAddress, c.address);
+  WriteSetting(keys::MaxRetryCount, 1);
+  WriteSetting(keys::EnableMonitorRevival, false);
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.gateway = c.gateway;
+  m.answers = [](int64_t) { return false; };  // the fake pings nobody
+  m.Run();
+  ASSERT_FALSE(m.pings.empty());
+  EXPECT_EQ(m.pings[0].what, c.expectedTarget);
+  const std::wstring ssidMessage = L"ユーザー設定のSSID「Home」を再接続先にしました。";
+  EXPECT_EQ(m.notifications.front().message, ssidMessage + L"\n" + c.expectedNote);
+  EXPECT_EQ(m.logs[1].message, ssidMessage + c.expectedNote);
+}
+
+const std::wstring kGatewayNote = L"（Ping先はユーザー設定が有効ではない為、Wi-Fiのゲートウェイの「127.0.0.2」です。）";
+const std::wstring kDnsNote =
+    L"（Ping先は、ユーザー設定が有効ではなく、またWi-Fiのゲートウェイの取得にも失敗した為、「Google Public DNS」の「8.8.8.8」です。）";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PingTargetTest,
+    ::testing::Values(
+        TargetCase{"ValidUserAddress", L"127.0.0.1", L"127.0.0.2", L"127.0.0.1",
+                   L"（Ping先はユーザー設定の「127.0.0.1」です。）"},
+        TargetCase{"EmptyUsesGateway", L"", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
+        TargetCase{"PartAbove255UsesGateway", L"256.1.1.1", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
+        TargetCase{"ThreePartsUsesGateway", L"1.2.3", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
+        TargetCase{"HostNameUsesGateway", L"localhost", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
+        TargetCase{"NoGatewayUsesPublicDns", L"localhost", L"", L"8.8.8.8", kDnsNote}),
+    [](const ::testing::TestParamInfo<TargetCase>& info) { return std::string(info.param.name); });
+
+TEST(MonitorRunTest, MaxRetryCountZeroRunsUntilStopped) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=0\r\nReconnectInterval=1\r\nPingTimeout=10\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [](int64_t) { return false; };
+  m.afterSleep = [&m](double) {
+    if (m.launches.size() >= 50) StopRequested.store(true);
+  };
+  m.Run();
+  EXPECT_EQ(m.launches.size(), 50u);
+  EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"監視処理手動中止", L"監視処理終了"));
+  EXPECT_EQ(m.logs[3].message, L"ユーザーの何らかのアクションにより、監視処理を中止。");
+  EXPECT_THAT(m.revivalTimers, IsEmpty());
+}
+
+TEST(MonitorRunTest, MaxRetryCountOneEndsAfterTheLaunchTicksWait) {
+  ScopedSettingsFile settings(
+      Ini("TargetSSID=Home\r\nMaxRetryCount=1\r\nPingTimeout=2000\r\nEnableMonitorRevival=false\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [](int64_t) { return false; };
+  m.Run();
+  EXPECT_THAT(Times(m.launches), ElementsAre(2));
+  EXPECT_EQ(m.icons.back(), (Stamped{3, L"102"}));
+  EXPECT_EQ(m.pings.size(), 1u);
+}
+
+TEST(MonitorRunTest, BusyCommandThatNeverEndsIsNotCountedAgain) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=2\r\nReconnectInterval=1\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.commandsEnd = false;
+  m.answers = [](int64_t) { return false; };
+  m.afterSleep = [&m](double) {
+    if (m.pings.size() >= 30) StopRequested.store(true);
+  };
+  m.Run();
+  EXPECT_EQ(m.launches.size(), 1u);
+  EXPECT_EQ(m.pings.size(), 30u);  // pinging goes on; the limit of 2 is never reached
+  EXPECT_THAT(m.LogTitles(), ::testing::Contains(std::wstring(L"監視処理手動中止")));
+  EXPECT_TRUE(ReconnectCommandBusy.load());
+}
+
+TEST(MonitorRunTest, StopRequestWinsOverTheLimitInTheSameTick) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=1\r\nEnableMonitorRevival=true\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [](int64_t) { return false; };
+  m.afterSleep = [&m](double) {
+    if (!m.launches.empty()) StopRequested.store(true);
+  };
+  m.Run();
+  EXPECT_EQ(m.launches.size(), 1u);
+  EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"監視処理手動中止", L"監視処理終了"));
+  EXPECT_THAT(m.revivalTimers, IsEmpty());
+  EXPECT_EQ(m.notifications.size(), 1u);  // only the start announcement
+}
+
+TEST(MonitorRunTest, StopRequestedBeforeTheLoopPingsNothing) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  StopRequested.store(true);
+  m.Run();
+  EXPECT_THAT(m.pings, IsEmpty());
+  EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"監視処理手動中止", L"監視処理終了"));
+  EXPECT_EQ(m.icons.back().what, L"102");
+}
+
+TEST(MonitorRunTest, RevivalArmedBeforeAnythingIsShown) {
+  ScopedSettingsFile settings(
+      Ini("TargetSSID=Home\r\nMaxRetryCount=2\r\nEnableMonitorRevival=yes\r\nMonitorRevivalInterval=7\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [](int64_t) { return false; };
+  m.Run();
+  const std::wstring text = kLimitText + L"\n「7」秒後に監視処理を自動復活させます。";
+  EXPECT_THAT(m.revivalTimers, ElementsAre(7));
+  EXPECT_EQ(m.notifications.back(), (Notification{text, L"監視処理中止＆自動復活", NotifyKind::Error}));
+  EXPECT_EQ(m.logs[m.logs.size() - 2], (LoggedLine{LogCategory::Monitor, L"監視処理中止＆自動復活", text}));
+  EXPECT_THAT(m.tips, ElementsAre(L"Home - Moorlink", L"Moorlink", L"監視処理復活タイマー作動中 - Moorlink"));
+  const std::vector<std::wstring> tail(m.order.end() - 7, m.order.end());
+  EXPECT_THAT(tail, ElementsAre(L"icon 102", L"tip", L"revival", L"notify 監視処理中止＆自動復活",
+                                L"log 監視処理中止＆自動復活", L"tip", L"log 監視処理終了"));
+}
+
+TEST(MonitorRunTest, NotifyOnReconnectIsReadAtEachAnnouncement) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=0\r\nNotifyOnReconnect=false\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  // Two outages with an answer in between; the switch is turned on during the first.
+  m.answers = [](int64_t s) { return s < 10 || (s >= 20 && s < 25); };
+  bool switched = false;
+  m.afterSleep = [&switched](double s) {
+    if (s >= 13 && !switched) switched = WriteSetting(keys::NotifyOnReconnect, true);
+    if (s >= 45) StopRequested.store(true);
+  };
+  m.Run();
+  int warnings = 0;
+  for (const Notification& n : m.notifications) warnings += n.kind == NotifyKind::Warning;
+  EXPECT_EQ(warnings, 1);
+  int announced = 0;
+  for (const LoggedLine& l : m.logs) announced += l.title == L"切断検知";
+  EXPECT_EQ(announced, 2);
+}
+
+TEST(MonitorRunTest, FirstLaunchWaitsUntilUptimeReachesTheInterval) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nReconnectInterval=5\r\nPingTimeout=10\r\nMaxRetryCount=1\r\n"
+                                  "EnableMonitorRevival=false\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.start = 2 * kSecond;  // the system started two seconds ago
+  m.answers = [](int64_t) { return false; };
+  m.Run();
+  ASSERT_EQ(m.launches.size(), 1u);
+  // Ticks at uptime 2, 3.01, 4.02, 5.03: the first with 5 whole seconds of uptime launches.
+  EXPECT_NEAR(m.launches[0].at, 3.04, 1e-9);
+}
+
+TEST(MonitorRunTest, ThreadThatCannotStartIsLoggedAndRetriedNextTick) {
+  ScopedSettingsFile settings(
+      Ini("TargetSSID=Home\r\nReconnectInterval=1\r\nPingTimeout=10\r\nMaxRetryCount=1\r\nEnableMonitorRevival=false\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.threadStartFailures = 1;
+  m.answers = [](int64_t) { return false; };
+  m.Run();
+  EXPECT_EQ(m.launches.size(), 1u);
+  EXPECT_EQ(m.pings.size(), 2u);  // the failed start did not count towards the limit of 1
+  EXPECT_THAT(m.logs, ::testing::Contains(LoggedLine{LogCategory::Monitor, L"エラー",
+                                                     L"再接続コマンドを実行するスレッドを作成できませんでした。"}));
+  EXPECT_FALSE(ReconnectCommandBusy.load());
+  EXPECT_THAT(m.LogTitles(), ::testing::Contains(std::wstring(L"監視処理中止")));
+}
+
+TEST(MonitorRunTest, FailedTrayIconIsRetriedOnTheNextTick) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=0\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.trayIconFailures = 3;  // step 8 and the first two ensures fail
+  m.afterSleep = [](double s) {
+    if (s >= 4) StopRequested.store(true);
+  };
+  m.Run();
+  EXPECT_THAT(m.icons, ElementsAre(Stamped{0, L"100"}, Stamped{0, L"100"}, Stamped{1, L"100"}, Stamped{2, L"100"},
+                                   Stamped{4, L"102"}));
+}
+
+TEST(MonitorRunTest, ExceptionInAPortStillEndsTheRunCleanly) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.onPing = [] { throw std::runtime_error("probe failed"); };
+  m.Run();
+  EXPECT_FALSE(MonitorRunning.load());
+  EXPECT_EQ(m.logs.back(), (LoggedLine{LogCategory::Monitor, L"監視処理終了", L"切断監視処理が終了しました。"}));
+  EXPECT_EQ(m.icons.back().what, L"102");
+}
+
+}  // namespace
+}  // namespace moorlink::test
