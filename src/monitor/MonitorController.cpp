@@ -1,0 +1,269 @@
+#include "monitor/MonitorController.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "monitor/MonitorRun.h"
+
+namespace moorlink {
+
+std::atomic<bool> RestartBusy{false};
+
+namespace {
+
+constexpr int64_t kNsPerSecond = 1'000'000'000;
+constexpr int64_t kNsPerMs = 1'000'000;
+constexpr int64_t kLongestWaitMs = 86'400'000;  // one day per wait round
+// How often a due revival looks again whether the run that armed it has finished.
+constexpr std::chrono::milliseconds kFinishingPoll{10};
+
+ControllerPorts g_ports;
+
+// Guards the monitor thread object and the exit state. Held only for moments, never
+// during a join and never together with the revival lock.
+std::mutex g_monitorLock;
+std::thread g_monitorThread;
+bool g_exiting = false;
+
+// Guards the revival fields and the timer thread object; the timer waits with it.
+std::mutex g_revivalLock;
+std::condition_variable g_revivalSignal;
+bool g_revivalAllowed = true;
+bool g_revivalArmed = false;
+bool g_revivalCancelled = false;
+std::thread g_timerThread;
+
+int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void LogError(const std::wstring& message) {
+  try {
+    if (g_ports.WriteLog) g_ports.WriteLog(LogCategory::Monitor, L"エラー", message);
+  } catch (...) {
+  }
+}
+
+std::thread NewThread(std::function<void()> body) {
+  if (g_ports.CreateThread) return g_ports.CreateThread(std::move(body));
+  return std::thread(std::move(body));
+}
+
+void JoinOrDetach(std::thread& t) {
+  if (!t.joinable()) return;
+  try {
+    if (t.get_id() == std::this_thread::get_id()) {
+      t.detach();
+    } else {
+      t.join();
+    }
+  } catch (const std::system_error&) {
+    // A failed join leaves the thread running; detaching keeps the object destructible.
+    if (t.joinable()) t.detach();
+    LogError(L"スレッドの終了待ちに失敗しました。");
+  }
+}
+
+void MonitorThreadBody() {
+  try {
+    if (g_ports.MonitorRun) {
+      g_ports.MonitorRun();
+    } else {
+      MonitorRunning.store(false);
+    }
+  } catch (...) {
+    MonitorRunning.store(false);
+  }
+}
+
+void TimerBody(int64_t seconds) {
+  std::unique_lock<std::mutex> lock(g_revivalLock);
+  const int64_t deadline = RevivalDeadline(Now(), seconds);
+  for (;;) {
+    if (g_revivalCancelled) {
+      g_revivalArmed = false;
+      return;
+    }
+    const int64_t now = Now();
+    if (now >= deadline) {
+      // The run that armed this timer clears MonitorRunning only as its very last act;
+      // a revival due before then waits for it instead of being lost. Any other start
+      // cancels this timer, which ends the wait.
+      if (!MonitorRunning.load()) break;
+      g_revivalSignal.wait_for(lock, kFinishingPoll);
+      continue;
+    }
+    const int64_t remainingMs = std::min<int64_t>((deadline - now + kNsPerMs - 1) / kNsPerMs, kLongestWaitMs);
+    g_revivalSignal.wait_for(lock, std::chrono::milliseconds(remainingMs));
+  }
+  g_revivalArmed = false;
+  lock.unlock();
+  StartMonitor();
+}
+
+}  // namespace
+
+int64_t RevivalDeadline(int64_t nowNs, int64_t seconds) {
+  if (seconds <= 0) return nowNs;
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  if (seconds > (kMax - nowNs) / kNsPerSecond) return kMax;
+  return nowNs + seconds * kNsPerSecond;
+}
+
+void SetControllerPorts(ControllerPorts ports) { g_ports = std::move(ports); }
+
+void StartMonitor() {
+  bool expected = false;
+  if (!MonitorRunning.compare_exchange_strong(expected, true)) return;
+
+  std::thread previous;
+  {
+    std::lock_guard<std::mutex> lock(g_monitorLock);
+    if (g_exiting) {
+      MonitorRunning.store(false);
+      return;
+    }
+    previous = std::move(g_monitorThread);
+  }
+  JoinOrDetach(previous);  // the previous run has finished: it cleared MonitorRunning
+
+  CancelRevivalTimer();
+  {
+    std::lock_guard<std::mutex> lock(g_revivalLock);
+    g_revivalAllowed = true;
+  }
+  StopRequested.exchange(false);
+
+  bool created = false;
+  {
+    std::lock_guard<std::mutex> lock(g_monitorLock);
+    if (g_exiting) {
+      MonitorRunning.store(false);
+      return;
+    }
+    try {
+      g_monitorThread = NewThread(MonitorThreadBody);
+      created = true;
+    } catch (const std::system_error&) {
+      MonitorRunning.store(false);
+    }
+  }
+  // Logged outside the lock: no code holds two locks at once.
+  if (!created) LogError(L"監視処理のスレッドを作成できませんでした。");
+}
+
+void StopMonitor() {
+  StopRequested.exchange(true);
+  CancelRevivalTimer();
+  // A revival that was starting a run while we cancelled has finished its start by now
+  // (the cancel joined its thread) and cleared the request: ask again.
+  StopRequested.exchange(true);
+  std::thread run;
+  {
+    std::lock_guard<std::mutex> lock(g_monitorLock);
+    run = std::move(g_monitorThread);
+  }
+  JoinOrDetach(run);
+}
+
+void StopMonitorForExit() {
+  {
+    std::lock_guard<std::mutex> lock(g_monitorLock);
+    g_exiting = true;
+  }
+  StopMonitor();
+  // A restart thread may hold the run it took over; it finishes quickly now that nothing
+  // can start, and it must not outlive the objects it uses.
+  while (RestartBusy.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  StopMonitor();
+}
+
+void RestartMonitor() {
+  bool expected = false;
+  if (RestartBusy.compare_exchange_strong(expected, true)) {
+    try {
+      NewThread([] {
+        StopMonitor();
+        StartMonitor();
+        RestartBusy.store(false);
+      }).detach();
+    } catch (const std::system_error&) {
+      RestartBusy.store(false);
+      LogError(L"監視処理を再起動するスレッドを作成できませんでした。");
+    }
+    return;
+  }
+  try {
+    if (g_ports.NotifyUser) {
+      g_ports.NotifyUser(
+          L"監視処理の再起動処理がすでに実行中の為、新たに再起動処理を実行できませんでした。\nその為、最新の設定が反映されない可能性が有ります。\n最新の設定を確実に反映させる場合は、改めて「監視処理を再起動」を実行して下さい。",
+          L"監視処理再起動失敗", NotifyKind::Error);
+    }
+  } catch (...) {
+  }
+}
+
+bool StartRevivalTimer(int64_t seconds) {
+  std::thread previous;
+  bool created = false;
+  {
+    std::lock_guard<std::mutex> lock(g_revivalLock);
+    if (!g_revivalAllowed || g_revivalArmed) return false;
+    g_revivalArmed = true;
+    g_revivalCancelled = false;
+    previous = std::move(g_timerThread);
+    try {
+      g_timerThread = NewThread([seconds] { TimerBody(seconds); });
+      created = true;
+    } catch (const std::system_error&) {
+      g_revivalArmed = false;
+    }
+  }
+  // An earlier timer has done its work by now; join it outside the lock it may still take.
+  JoinOrDetach(previous);
+  if (!created) LogError(L"監視処理復活タイマーのスレッドを作成できませんでした。");
+  return created;
+}
+
+void CancelRevivalTimer() {
+  std::thread timer;
+  {
+    std::lock_guard<std::mutex> lock(g_revivalLock);
+    g_revivalAllowed = false;
+    if (g_revivalArmed) {
+      g_revivalCancelled = true;
+      g_revivalSignal.notify_all();
+      g_revivalArmed = false;
+    }
+    timer = std::move(g_timerThread);
+  }
+  JoinOrDetach(timer);
+}
+
+bool ControllerHoldsThreadsForTesting() {
+  bool held = false;
+  {
+    std::lock_guard<std::mutex> lock(g_monitorLock);
+    held = g_monitorThread.joinable();
+  }
+  std::lock_guard<std::mutex> lock(g_revivalLock);
+  return held || g_timerThread.joinable();
+}
+
+bool RevivalArmedForTesting() {
+  std::lock_guard<std::mutex> lock(g_revivalLock);
+  return g_revivalArmed;
+}
+
+void ResetControllerForTesting() {
+  StopMonitorForExit();
+  std::lock_guard<std::mutex> lock(g_monitorLock);
+  g_exiting = false;
+}
+
+}  // namespace moorlink
