@@ -34,7 +34,9 @@ std::mutex g_revivalLock;
 std::condition_variable g_revivalSignal;
 bool g_revivalAllowed = true;
 bool g_revivalArmed = false;
-bool g_revivalCancelled = false;
+// Each armed timer has a generation; a cancel (or a newer timer) moves it on, so a
+// cancelled timer that has not yet woken can never be taken for the newer one.
+uint64_t g_revivalGeneration = 0;
 std::thread g_timerThread;
 
 int64_t Now() {
@@ -81,14 +83,11 @@ void MonitorThreadBody() {
   }
 }
 
-void TimerBody(int64_t seconds) {
+void TimerBody(int64_t seconds, uint64_t generation) {
   std::unique_lock<std::mutex> lock(g_revivalLock);
   const int64_t deadline = RevivalDeadline(Now(), seconds);
   for (;;) {
-    if (g_revivalCancelled) {
-      g_revivalArmed = false;
-      return;
-    }
+    if (g_revivalGeneration != generation) return;  // cancelled
     const int64_t now = Now();
     if (now >= deadline) {
       // The run that armed this timer clears MonitorRunning only as its very last act;
@@ -215,10 +214,10 @@ bool StartRevivalTimer(int64_t seconds) {
     std::lock_guard<std::mutex> lock(g_revivalLock);
     if (!g_revivalAllowed || g_revivalArmed) return false;
     g_revivalArmed = true;
-    g_revivalCancelled = false;
+    const uint64_t generation = ++g_revivalGeneration;
     previous = std::move(g_timerThread);
     try {
-      g_timerThread = NewThread([seconds] { TimerBody(seconds); });
+      g_timerThread = NewThread([seconds, generation] { TimerBody(seconds, generation); });
       created = true;
     } catch (const std::system_error&) {
       g_revivalArmed = false;
@@ -236,7 +235,7 @@ void CancelRevivalTimer() {
     std::lock_guard<std::mutex> lock(g_revivalLock);
     g_revivalAllowed = false;
     if (g_revivalArmed) {
-      g_revivalCancelled = true;
+      ++g_revivalGeneration;
       g_revivalSignal.notify_all();
       g_revivalArmed = false;
     }
