@@ -46,8 +46,6 @@ INSTANTIATE_TEST_SUITE_P(
         SsidCase{"Japanese", Bytes("\xE8\x87\xAA\xE5\xAE\x85\xE3\x81\xAE" "Wi-Fi"), 14,
                  L"\u81ea\u5b85\u306eWi-Fi"},
         SsidCase{"InvalidUtf8StillGivesText", {0x41, 0xFF, 0x42}, 3, L"A\uFFFDB"},
-        SsidCase{"TruncatedSequenceAtTheEnd", {0x43, 0xE3, 0x81}, 3, L"C\uFFFD"},
-        SsidCase{"LoneLatin1Byte", {0xE9}, 1, L"\uFFFD"},
         SsidCase{"Full32Bytes", Bytes(k32), 32, std::wstring(k32.begin(), k32.end())},
         SsidCase{"LengthAbove32IsCutTo32", Bytes(k32), 40, std::wstring(k32.begin(), k32.end())},
         SsidCase{"EmbeddedNulIsKept", {0x61, 0x00, 0x62}, 3, std::wstring(L"a\0b", 3)}),
@@ -130,7 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
         GatewayCase{"WirelessDownSkippedEvenWithAGateway",
                     {{kWireless, kDown, {V4(10, 0, 0, 1)}}, {kWireless, kUp, {V4(172, 16, 0, 1)}}},
                     L"172.16.0.1"},
-        GatewayCase{"OnlyWirelessDown", {{kWireless, kDown, {V4(10, 0, 0, 1)}}}, L""},
         GatewayCase{"Ipv6OnlyAdapterSkipped",
                     {{kWireless, kUp, {V6()}}, {kWireless, kUp, {V4(172, 16, 0, 1)}}},
                     L"172.16.0.1"},
@@ -207,15 +204,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {{kOverflow, 20000}, {kOverflow, 26000}, {kOverflow, 30000}, {0, 0}}, false,
                    {15000, 20000, 26000}},
         BufferCase{"OtherErrorFailsAtOnce", {{232, 0}, {0, 0}}, false, {15000}},
-        BufferCase{"NoDataFails", {{kOverflow, 20000}, {232, 0}}, false, {15000, 20000}},
-        BufferCase{"InvalidParameterFails", {{87, 0}}, false, {15000}}),
+        BufferCase{"NoDataFails", {{kOverflow, 20000}, {232, 0}}, false, {15000, 20000}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(FetchAdapterBufferTest, FailureLeavesNoBuffer) {
-  std::vector<uint8_t> buffer(5, 1);
-  EXPECT_FALSE(FetchAdapterBuffer([](uint8_t*, uint32_t&) -> uint32_t { return 8; }, buffer));
-  EXPECT_TRUE(buffer.empty());
-}
 
 }  // namespace
 }  // namespace moorlink::test
