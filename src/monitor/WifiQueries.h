@@ -16,8 +16,15 @@ std::wstring GetConnectedSsid();
 std::wstring GetPreferredProfileSsid();
 std::wstring GetWifiGateway();
 
+inline constexpr uint32_t kMaxSsidLength = 32;
+
 // SSID bytes (0 to 32) as text: UTF-8 where it decodes, one character per byte otherwise.
+// A length above 32 is cut to 32, so a bad length never reads past the SSID field.
 std::wstring DecodeSsid(const uint8_t* bytes, uint32_t length);
+
+// True when one of the names equals the wanted one exactly: same length, same characters,
+// case and surrounding spaces included. An empty wanted name never matches.
+bool HasExactProfileName(const std::vector<std::wstring>& names, const std::wstring& wanted);
 
 struct AdapterGateway {
   int family = 0;  // the socket address family; 2 is IPv4
@@ -33,5 +40,18 @@ struct AdapterInfo {
 // toText (empty text means "could not convert": the walk goes on).
 std::wstring ChooseWifiGateway(const std::vector<AdapterInfo>& adapters,
                                const std::function<std::wstring(const std::array<uint8_t, 4>&)>& toText);
+
+// The adapter list's buffer: start with 15000 zero-filled bytes; when the call answers
+// ERROR_BUFFER_OVERFLOW (111) it has written the needed size back, and the buffer is
+// replaced by a zero-filled one of that size. At most 3 calls in all.
+inline constexpr uint32_t kAdapterBufferInitialSize = 15000;
+inline constexpr int kAdapterBufferMaxCalls = 3;
+inline constexpr uint32_t kErrorBufferOverflow = 111;
+
+// call(data, size) is one GetAdaptersAddresses call: it returns the OS result and may
+// change size. True with the filled buffer on 0 (NO_ERROR); false on any other result,
+// a third overflow or a buffer that cannot be allocated.
+bool FetchAdapterBuffer(const std::function<uint32_t(uint8_t* data, uint32_t& size)>& call,
+                        std::vector<uint8_t>& buffer);
 
 }  // namespace moorlink

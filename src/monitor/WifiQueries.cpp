@@ -1,0 +1,66 @@
+#include "monitor/WifiQueries.h"
+
+#include <algorithm>
+#include <new>
+#include <string_view>
+
+#include "common/Text.h"
+
+namespace moorlink {
+
+namespace {
+constexpr int kAfInet = 2;
+constexpr uint32_t kIfTypeIeee80211 = 71;
+constexpr int kIfOperStatusUp = 1;
+constexpr uint32_t kNoError = 0;
+}  // namespace
+
+std::wstring DecodeSsid(const uint8_t* bytes, uint32_t length) {
+  if (bytes == nullptr || length == 0) return {};
+  length = std::min(length, kMaxSsidLength);
+  const std::string_view raw(reinterpret_cast<const char*>(bytes), length);
+  std::wstring text = Utf8ToWide(raw);
+  if (!text.empty()) return text;
+  // Every SSID yields some text, even where the decoder gives up.
+  text.reserve(length);
+  for (const uint8_t b : raw) text += static_cast<wchar_t>(b);
+  return text;
+}
+
+bool HasExactProfileName(const std::vector<std::wstring>& names, const std::wstring& wanted) {
+  if (wanted.empty()) return false;
+  return std::find(names.begin(), names.end(), wanted) != names.end();
+}
+
+std::wstring ChooseWifiGateway(const std::vector<AdapterInfo>& adapters,
+                               const std::function<std::wstring(const std::array<uint8_t, 4>&)>& toText) {
+  for (const AdapterInfo& adapter : adapters) {
+    if (adapter.interfaceType != kIfTypeIeee80211 || adapter.operStatus != kIfOperStatusUp) continue;
+    for (const AdapterGateway& gateway : adapter.gateways) {
+      if (gateway.family != kAfInet) continue;
+      std::wstring text = toText(gateway.ipv4);
+      if (!text.empty()) return text;
+    }
+  }
+  return {};
+}
+
+bool FetchAdapterBuffer(const std::function<uint32_t(uint8_t* data, uint32_t& size)>& call,
+                        std::vector<uint8_t>& buffer) {
+  uint32_t size = kAdapterBufferInitialSize;
+  try {
+    for (int calls = 0; calls < kAdapterBufferMaxCalls; ++calls) {
+      // A fresh zero-filled buffer each time: the size written back may be smaller too.
+      buffer.assign(size, 0);
+      const uint32_t result = call(buffer.data(), size);
+      if (result == kNoError) return true;
+      if (result != kErrorBufferOverflow) break;
+    }
+  } catch (const std::bad_alloc&) {
+    // A size written back that cannot be allocated is a failure like any other.
+  }
+  buffer.clear();
+  return false;
+}
+
+}  // namespace moorlink
