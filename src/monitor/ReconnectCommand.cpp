@@ -103,7 +103,7 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine) {
         if (backslashes % 2 == 1) {
           arg += L'"';
         } else if (quoted && i + 1 < size && commandLine[i + 1] == L'"') {
-          arg += L'"';  // "" inside quotes is one literal quote
+          arg += L'"';  // "" inside quotes: one literal quote (parsers differ; our escaping never makes it)
           ++i;
         } else {
           quoted = !quoted;
