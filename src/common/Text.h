@@ -10,6 +10,11 @@ namespace moorlink {
 std::string WideToUtf8(std::wstring_view text);
 std::wstring Utf8ToWide(std::string_view text);
 
+// Code page 932 (Shift-JIS, the Japanese console's text), decoded whole so that no
+// double-byte character is split. Platform code: Text_win.cpp (MultiByteToWideChar) and
+// Text_posix.cpp (iconv). Bytes the decoder rejects are replaced, and decoding goes on.
+std::wstring Cp932ToWide(std::string_view bytes);
+
 // A file-system path for a wide string, UTF-8 encoded where the OS uses narrow paths.
 std::filesystem::path ToFsPath(const std::wstring& path);
 

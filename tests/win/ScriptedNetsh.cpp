@@ -1,0 +1,73 @@
+// A stand-in for the system's netsh.exe, built as netsh.exe beside the test programs:
+// CreateProcessW finds a bare program name in the starting exe's folder first.
+//
+// Environment (all optional):
+//   MOORLINK_NETSH_RECORD    file to which each run appends its full command line
+//                            (GetCommandLineW, UTF-8) and a line feed
+//   MOORLINK_NETSH_REPEAT    how many times the standard-output text is printed (default 1)
+//   MOORLINK_NETSH_SLEEP_MS  milliseconds to wait after printing, before exiting (default 0)
+//
+// Output, in code page 932: "インターフェイス "Wi-Fi" で接続要求が正常に完了しました。"
+// CR LF on standard output, then "標準エラー出力: ソフト表示" CR LF on standard error.
+// Exit code 0.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+#include <string_view>
+
+#include "support/ScriptedNetshText.h"
+
+namespace {
+
+std::wstring Variable(const wchar_t* name) {
+  wchar_t buffer[32768];
+  const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+  if (n == 0 || n >= 32768) return {};
+  return std::wstring(buffer, n);
+}
+
+unsigned long Number(const wchar_t* name, unsigned long fallback) {
+  const std::wstring text = Variable(name);
+  if (text.empty()) return fallback;
+  return std::wcstoul(text.c_str(), nullptr, 10);
+}
+
+void WriteAll(HANDLE h, std::string_view bytes) {
+  while (!bytes.empty()) {
+    DWORD written = 0;
+    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0) return;
+    bytes.remove_prefix(written);
+  }
+}
+
+void Record(const std::wstring& path) {
+  const wchar_t* line = GetCommandLineW();
+  const int length = static_cast<int>(std::wcslen(line));
+  std::string utf8(static_cast<size_t>(length) * 4 + 1, '\0');
+  const int n = WideCharToMultiByte(CP_UTF8, 0, line, length, utf8.data(), static_cast<int>(utf8.size()), nullptr,
+                                    nullptr);
+  utf8.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  utf8 += '\n';
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  WriteAll(file, utf8);
+  CloseHandle(file);
+}
+
+}  // namespace
+
+int main() {
+  using namespace moorlink::test;
+  // Recorded first: once the caller sees the process end, the record is complete.
+  const std::wstring record = Variable(kNetshRecordVariable);
+  if (!record.empty()) Record(record);
+  const unsigned long repeat = Number(kNetshRepeatVariable, 1);
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  for (unsigned long i = 0; i < repeat; ++i) WriteAll(out, kNetshStdoutCp932);
+  WriteAll(GetStdHandle(STD_ERROR_HANDLE), kNetshStderrCp932);
+  const unsigned long sleepMs = Number(kNetshSleepVariable, 0);
+  if (sleepMs > 0) Sleep(sleepMs);
+  return 0;
+}
