@@ -46,7 +46,8 @@ user=$(id -un)
 printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' \
   'PingTimeout=1000' 'ReconnectInterval=1' 'MaxRetryCount=2' 'EnableMonitorRevival=true' \
   'MonitorRevivalInterval=1' '[Log]' 'UseLog=true' > "$work/${user}_Moorlink.ini"
-"$(dirname "$0")/write_wlan_scenario.sh" "$work/wlan.scenario"
+# One connected interface (SSID "Home" in hex) with the saved profile "Home".
+printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65' 'profile Home' > "$work/wlan.scenario"
 export MOORLINK_WLAN_SCENARIO="$work/wlan.scenario"
 export MOORLINK_NETSH_RECORD="$work/netsh.record"
 
