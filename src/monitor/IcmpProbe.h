@@ -35,6 +35,7 @@ struct EchoResult {
 inline constexpr uint32_t kIpReqTimedOut = 11010;
 
 // 1 and the four address bytes for a valid dotted IPv4 text; anything else is not 1.
+// A text with an embedded NUL is rejected, not cut short at it.
 int ParseIPv4Address(const std::wstring& text, std::array<uint8_t, 4>& address);
 
 // Sends the 5-byte payload "Ping\0" once and waits up to timeoutMs for the reply.

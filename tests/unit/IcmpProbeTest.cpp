@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "common/Text.h"
 #include "log/LogWriter.h"
@@ -15,28 +14,9 @@
 namespace moorlink::test {
 namespace {
 
-EchoResult Reply(uint32_t status, uint32_t roundTripMs, uint16_t dataSize, uint8_t ttl) {
-  EchoResult r;
-  r.kind = EchoResult::Kind::Reply;
-  r.status = status;
-  r.roundTripMs = roundTripMs;
-  r.dataSize = dataSize;
-  r.ttl = ttl;
-  return r;
-}
-
-EchoResult Failed(uint32_t errorCode) {
-  EchoResult r;
-  r.kind = EchoResult::Kind::Failed;
-  r.errorCode = errorCode;
-  return r;
-}
+using Kind = EchoResult::Kind;
 
 TEST(DescribeEchoTest, EveryOutcome) {
-  EchoResult noHandle;
-  noHandle.kind = EchoResult::Kind::NoHandle;
-  EchoResult successWithStaleCode = Reply(0, 3, 5, 64);
-  successWithStaleCode.errorCode = kIpReqTimedOut;  // only the kind decides
   struct Case {
     std::wstring address;
     EchoResult result;
@@ -44,19 +24,25 @@ TEST(DescribeEchoTest, EveryOutcome) {
     std::wstring message;
   };
   const Case cases[] = {
-      {L"192.168.0.1", Reply(0, 3, 5, 64), L"成功", L"192.168.0.1 からの応答: バイト数=5 時間=3ms TTL=64"},
-      {L"10.0.0.1", Reply(0, 0, 5, 128), L"成功", L"10.0.0.1 からの応答: バイト数=5 時間=0ms TTL=128"},
-      {L"1.1.1.1", Reply(0, 4294967295u, 65535, 255), L"成功",
-       L"1.1.1.1 からの応答: バイト数=65535 時間=4294967295ms TTL=255"},
-      {L"1.1.1.1", Reply(0, 1000, 0, 0), L"成功", L"1.1.1.1 からの応答: バイト数=0 時間=1000ms TTL=0"},
-      {L"1.1.1.1", successWithStaleCode, L"成功", L"1.1.1.1 からの応答: バイト数=5 時間=3ms TTL=64"},
-      {L"172.16.0.1", Reply(11003, 7, 0, 250), L"エラー", L"172.16.0.1 からの応答: エラー (Status=11003)"},
-      {L"172.16.0.1", Reply(4294967295u, 0, 5, 64), L"エラー", L"172.16.0.1 からの応答: エラー (Status=4294967295)"},
-      {L"192.168.0.254", Failed(11010), L"タイムアウト", L"192.168.0.254 からの応答: 要求がタイムアウトしました。"},
-      {L"192.168.0.254", Failed(11050), L"エラー", L"192.168.0.254 への Ping 失敗 (エラーコード: 11050)"},
-      {L"192.168.0.254", Failed(0), L"エラー", L"192.168.0.254 への Ping 失敗 (エラーコード: 0)"},
-      {L"192.168.0.254", Failed(1231), L"エラー", L"192.168.0.254 への Ping 失敗 (エラーコード: 1231)"},
-      {L"192.168.0.254", noHandle, L"エラー", L"ICMPハンドルの作成に失敗しました。"},
+      {L"192.168.0.1", {.kind = Kind::Reply, .roundTripMs = 3, .dataSize = 5, .ttl = 64}, L"成功",
+       L"192.168.0.1 からの応答: バイト数=5 時間=3ms TTL=64"},
+      {L"10.0.0.1", {.kind = Kind::Reply, .roundTripMs = 0, .dataSize = 5, .ttl = 128}, L"成功",
+       L"10.0.0.1 からの応答: バイト数=5 時間=0ms TTL=128"},
+      // Only the kind decides: a stale error code on a reply is not looked at.
+      {L"1.1.1.1",
+       {.kind = Kind::Reply, .roundTripMs = 4294967295u, .dataSize = 65535, .ttl = 255, .errorCode = kIpReqTimedOut},
+       L"成功", L"1.1.1.1 からの応答: バイト数=65535 時間=4294967295ms TTL=255"},
+      {L"172.16.0.1", {.kind = Kind::Reply, .status = 11003, .dataSize = 5, .ttl = 250}, L"エラー",
+       L"172.16.0.1 からの応答: エラー (Status=11003)"},
+      {L"172.16.0.1", {.kind = Kind::Reply, .status = 4294967295u}, L"エラー",
+       L"172.16.0.1 からの応答: エラー (Status=4294967295)"},
+      {L"192.168.0.254", {.kind = Kind::Failed, .errorCode = 11010}, L"タイムアウト",
+       L"192.168.0.254 からの応答: 要求がタイムアウトしました。"},
+      {L"192.168.0.254", {.kind = Kind::Failed, .errorCode = 11050}, L"エラー",
+       L"192.168.0.254 への Ping 失敗 (エラーコード: 11050)"},
+      {L"192.168.0.254", {.kind = Kind::Failed, .errorCode = 0}, L"エラー",
+       L"192.168.0.254 への Ping 失敗 (エラーコード: 0)"},
+      {L"192.168.0.254", {.kind = Kind::NoHandle}, L"エラー", L"ICMPハンドルの作成に失敗しました。"},
   };
   for (const Case& c : cases) {
     const PingLogLine line = DescribeEcho(c.address, c.result);
@@ -79,28 +65,17 @@ class PingOnceTest : public ::testing::Test {
   }
   void TearDown() override { SetLogClockForTesting(nullptr); }
 
-  // The file's lines without the byte-order mark and without their CR LF.
-  std::vector<std::string> TakeLogLines() {
+  // The file's text after its byte-order mark; the file is removed for the next case.
+  std::string TakeLog() {
     const std::wstring file = folder_ + kPathSeparator + L"2026_12_07.txt";
-    std::string bytes = ReadFileBytes(file);
+    const std::string bytes = ReadFileBytes(file);
     std::error_code ec;
     std::filesystem::remove(ToFsPath(file), ec);
-    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
-    std::vector<std::string> lines;
-    for (size_t at = 0; at < bytes.size();) {
-      const size_t end = bytes.find("\r\n", at);
-      if (end == std::string::npos) {
-        lines.push_back(bytes.substr(at) + "<no CR LF>");
-        break;
-      }
-      lines.push_back(bytes.substr(at, end - at));
-      at = end + 2;
-    }
-    return lines;
+    return bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : "<no mark>" + bytes;
   }
 
   static std::string Line(const std::wstring& title, const std::wstring& message) {
-    return "[08:03:07.045][Ping][" + WideToUtf8(title) + "]" + WideToUtf8(message);
+    return "[08:03:07.045][Ping][" + WideToUtf8(title) + "]" + WideToUtf8(message) + "\r\n";
   }
 
   ScopedSettingsFile settings_;
@@ -114,25 +89,23 @@ TEST_F(PingOnceTest, TextsThatAreNotDottedIPv4AreRejectedWithOneLine) {
   };
   for (const std::wstring& text : texts) {
     EXPECT_FALSE(PingOnce(text, 1000)) << WideToUtf8(text);
-    const std::vector<std::string> expected{Line(L"エラー", L"IPアドレスの形式が不正です: " + text)};
-    EXPECT_EQ(TakeLogLines(), expected);
+    EXPECT_EQ(TakeLog(), Line(L"エラー", L"IPアドレスの形式が不正です: " + text));
   }
 }
 
 TEST_F(PingOnceTest, LoopbackAnswers) {
   if (LoopbackSilenced()) GTEST_SKIP() << "loopback is silenced here";
   ASSERT_TRUE(PingOnce(L"127.0.0.1", 2000));
-  const std::vector<std::string> lines = TakeLogLines();
-  ASSERT_EQ(lines.size(), 1u);
-  // The time varies; the rest is fixed. Both the Linux stack and Wine answer with TTL 64.
-  const std::string head = Line(L"成功", L"127.0.0.1 からの応答: バイト数=5 時間=");
-  const std::string tail = "ms TTL=64";
-  const std::string& line = lines[0];
-  ASSERT_GT(line.size(), head.size() + tail.size()) << line;
-  EXPECT_EQ(line.substr(0, head.size()), head) << line;
-  EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
-  const std::string time = line.substr(head.size(), line.size() - head.size() - tail.size());
-  EXPECT_EQ(time.find_first_not_of("0123456789"), std::string::npos) << line;
+  // One line; only the time varies. Both the Linux stack and Wine answer with TTL 64.
+  const std::string log = TakeLog();
+  std::string head = Line(L"成功", L"127.0.0.1 からの応答: バイト数=5 時間=");
+  head.resize(head.size() - 2);  // without its line end
+  const std::string tail = "ms TTL=64\r\n";
+  ASSERT_GT(log.size(), head.size() + tail.size()) << log;
+  EXPECT_EQ(log.substr(0, head.size()), head) << log;
+  EXPECT_EQ(log.substr(log.size() - tail.size()), tail) << log;
+  const std::string time = log.substr(head.size(), log.size() - head.size() - tail.size());
+  EXPECT_EQ(time.find_first_not_of("0123456789"), std::string::npos) << log;
 }
 
 // Run by ctest IcmpProbe.silenced inside a network namespace where loopback ignores echo
@@ -146,8 +119,7 @@ TEST_F(IcmpProbeSilencedLoopback, NoAnswerIsATimeoutAfterAboutTheTimeout) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GE(elapsed, std::chrono::milliseconds(250));
   EXPECT_LE(elapsed, std::chrono::milliseconds(2000));
-  const std::vector<std::string> expected{Line(L"タイムアウト", L"127.0.0.1 からの応答: 要求がタイムアウトしました。")};
-  EXPECT_EQ(TakeLogLines(), expected);
+  EXPECT_EQ(TakeLog(), Line(L"タイムアウト", L"127.0.0.1 からの応答: 要求がタイムアウトしました。"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -25,21 +26,12 @@ using Bytes = std::vector<uint8_t>;
 using std::chrono::milliseconds;
 const Bytes kPayload{'P', 'i', 'n', 'g', 0};
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
+struct Fd {
+  int fd;
+  ~Fd() { close(fd); }
 };
 
-// An ICMP message with a correct checksum; rest is the identifier and sequence of an echo.
+// An ICMP message with a correct checksum; id and seq fill the word that errors leave unused.
 Bytes Icmp(uint8_t type, uint8_t code, uint16_t id, uint16_t seq, const Bytes& body) {
   Bytes m{type, code, 0, 0, uint8_t(id >> 8), uint8_t(id), uint8_t(seq >> 8), uint8_t(seq)};
   m.insert(m.end(), body.begin(), body.end());
@@ -52,14 +44,14 @@ Bytes Icmp(uint8_t type, uint8_t code, uint16_t id, uint16_t seq, const Bytes& b
 }
 
 void SendFrom(const char* source, int ttl, const Bytes& icmp) {
-  Fd s(socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP));
+  const Fd s{socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)};
   sockaddr_in from{}, to{};
   from.sin_family = to.sin_family = AF_INET;
   inet_pton(AF_INET, source, &from.sin_addr);
   inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-  ASSERT_EQ(bind(s.get(), reinterpret_cast<sockaddr*>(&from), sizeof from), 0) << errno;
-  ASSERT_EQ(setsockopt(s.get(), IPPROTO_IP, IP_TTL, &ttl, sizeof ttl), 0) << errno;
-  ASSERT_EQ(sendto(s.get(), icmp.data(), icmp.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+  ASSERT_EQ(bind(s.fd, reinterpret_cast<sockaddr*>(&from), sizeof from), 0) << errno;
+  ASSERT_EQ(setsockopt(s.fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl), 0) << errno;
+  ASSERT_EQ(sendto(s.fd, icmp.data(), icmp.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
             ssize_t(icmp.size()))
       << errno;
 }
@@ -76,7 +68,7 @@ struct Request {
 class Responder {
  public:
   explicit Responder(std::function<void(const Request&)> script)
-      : listener_(socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)), thread_([this, script] {
+      : listener_{socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)}, thread_([this, script] {
           Request r;
           if (WaitForRequest(r)) script(r);
         }) {}
@@ -87,12 +79,16 @@ class Responder {
     uint8_t buffer[1500];
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (std::chrono::steady_clock::now() < deadline) {
-      pollfd p{listener_.get(), POLLIN, 0};
+      pollfd p{listener_.fd, POLLIN, 0};
       if (poll(&p, 1, 100) <= 0) continue;
-      const ssize_t n = recv(listener_.get(), buffer, sizeof buffer, 0);
+      const ssize_t n = recv(listener_.fd, buffer, sizeof buffer, 0);
       if (n < 20) continue;
       const size_t ihl = (buffer[0] & 0x0F) * 4;
-      if (size_t(n) != ihl + 8 + kPayload.size() || buffer[ihl] != 8) continue;
+      // An echo request carrying exactly the 5 bytes "Ping\0".
+      if (size_t(n) != ihl + 8 + kPayload.size() || buffer[ihl] != 8 ||
+          !std::equal(kPayload.begin(), kPayload.end(), buffer + ihl + 8)) {
+        continue;
+      }
       r.packet.assign(buffer, buffer + n);
       r.id = uint16_t(buffer[ihl + 4] << 8 | buffer[ihl + 5]);
       r.seq = uint16_t(buffer[ihl + 6] << 8 | buffer[ihl + 7]);
