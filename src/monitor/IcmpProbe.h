@@ -3,6 +3,12 @@
 // The echo itself is platform code: SendIcmpEcho and ParseIPv4Address are implemented in
 // IcmpProbe_win.cpp (IP Helper, InetPtonW) and IcmpProbe_posix.cpp (raw socket, inet_pton).
 // Nothing throws; every failure is a false result and its log line.
+// On POSIX the outcomes carry the numbers the Windows echo would: an ICMP error quoting our
+// request is a Reply whose status is the matching IP_STATUS (11002 net and 11003 host
+// unreachable, 11004 protocol, 11005 port, 11009 too big, 11012 bad route, 11013/11014 TTL
+// expired in transit/reassembly, 11015 parameter problem, 11016 source quench); no reply in
+// time is Failed with 11010; any other failure is Failed with errno; no raw socket
+// (not root, no CAP_NET_RAW) is NoHandle.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -29,6 +35,7 @@ struct EchoResult {
 inline constexpr uint32_t kIpReqTimedOut = 11010;
 
 // 1 and the four address bytes for a valid dotted IPv4 text; anything else is not 1.
+// A text with an embedded NUL is rejected, not cut short at it.
 int ParseIPv4Address(const std::wstring& text, std::array<uint8_t, 4>& address);
 
 // Sends the 5-byte payload "Ping\0" once and waits up to timeoutMs for the reply.

@@ -5,7 +5,7 @@
 # be detected, the reconnect command to run, monitoring to stop at the limit and revive
 # after one second, and, once ICMP answers again, the icon to go back to 100.
 #
-# usage: monitor_outage.sh BUILD_DIR DRIVER_EXE NETSH_EXE WLANAPI_DLL
+# usage: monitor_outage.sh WINEPREFIX DRIVER_EXE NETSH_EXE WLANAPI_DLL
 # Re-executes itself inside `unshare -n`; needs root.
 set -euo pipefail
 
@@ -13,13 +13,13 @@ if [ -z "${MOORLINK_IN_NETNS:-}" ]; then
   exec unshare -n env MOORLINK_IN_NETNS=1 bash "$0" "$@"
 fi
 
-build=$1 driver=$2 netsh=$3 wlanapi=$4
+prefix=$1 driver=$2 netsh=$3 wlanapi=$4
 ip link set lo up
 sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
 
 # Wine must be started inside this namespace: it sends ICMP from its own service
 # process. A prefix of its own gives it a wineserver of its own.
-export WINEPREFIX="$build/wineprefix-netns"
+export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 export WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;wlanapi=n"
