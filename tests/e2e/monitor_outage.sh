@@ -106,4 +106,7 @@ stopped=$(sed -n 's/^stopped //p' "$work/shell.txt")
 [ -n "$stopped" ] || fail "the driver did not stop"
 echo "stop latency with a ping outstanding (PingTimeout 1000 ms): ${stopped} ms (timeouts before the stop: $timeouts_before)"
 [ "$stopped" -le 4000 ] || fail "stopping took ${stopped} ms"
+if [ -n "${MOORLINK_E2E_SHOW:-}" ]; then
+  echo "--- log"; log; echo "--- shell"; cat "$work/shell.txt"; echo "--- netsh record"; cat "$work/netsh.record"
+fi
 echo "e2e monitor outage: passed"
