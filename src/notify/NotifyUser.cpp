@@ -1,0 +1,152 @@
+#include "notify/NotifyUser.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "settings/Settings.h"
+#include "speech/SpeechPlayer.h"
+
+namespace moorlink {
+namespace {
+
+NotifyPorts g_ports;
+
+// Guards the registered player only; never held while calling out.
+std::mutex g_playerLock;
+std::shared_ptr<SpeechPlayer> g_player;
+
+std::shared_ptr<SpeechPlayer> RegisteredPlayer() {
+  std::lock_guard lock(g_playerLock);
+  return g_player;
+}
+
+bool IsHighSurrogate(wchar_t c) {
+  return static_cast<uint32_t>(c) >= 0xD800 && static_cast<uint32_t>(c) <= 0xDBFF;
+}
+
+// Starts a worker; a thread that cannot be started is logged and reported as false.
+bool StartWorker(std::function<void()> body) {
+  bool started = false;
+  try {
+    // Nothing may escape a thread body: that would end the process.
+    auto guarded = [body = std::move(body)]() noexcept {
+      try {
+        body();
+      } catch (...) {
+      }
+    };
+    started = g_ports.StartDetachedThread && g_ports.StartDetachedThread(std::move(guarded));
+  } catch (...) {
+    started = false;
+  }
+  if (!started) {
+    try {
+      if (g_ports.WriteLog) g_ports.WriteLog(LogCategory::Other, L"エラー", L"通知用のスレッドを開始できませんでした。");
+    } catch (...) {
+    }
+  }
+  return started;
+}
+
+void ShowBalloon(const std::wstring& message, const std::wstring& title, NotifyKind kind) {
+  if (!g_ports.ShowBalloon) return;
+  g_ports.ShowBalloon(
+      BalloonText{CutUtf16(message, kBalloonMessageUnits), CutUtf16(NotifyTitleText(title), kBalloonTitleUnits), kind});
+}
+
+}  // namespace
+
+NotifyRoute RouteForMode(int mode) {
+  switch (std::clamp(mode, 0, 4)) {
+    case 1: return {false, false, true};
+    case 2: return {true, false, false};
+    case 3: return {true, true, false};
+    case 4: return {true, false, true};
+    default: return {false, true, false};
+  }
+}
+
+uint32_t BalloonIconFlag(NotifyKind kind) {
+  switch (kind) {
+    case NotifyKind::Warning: return 2;  // NIIF_WARNING
+    case NotifyKind::Error: return 3;    // NIIF_ERROR
+    default: return 1;                   // NIIF_INFO
+  }
+}
+
+uint32_t MessageBoxIcon(NotifyKind kind) {
+  switch (kind) {
+    case NotifyKind::Warning: return 0x30;  // MB_ICONWARNING
+    case NotifyKind::Error: return 0x10;    // MB_ICONERROR
+    default: return 0x40;                   // MB_ICONINFORMATION
+  }
+}
+
+std::wstring NotifyTitleText(const std::wstring& title) {
+  return title.empty() ? std::wstring(L"Moorlink") : title + L" - Moorlink";
+}
+
+std::wstring SpokenText(const std::wstring& title, const std::wstring& message) {
+  return L"タイトル、" + title + L"。本文、" + message;
+}
+
+std::wstring CutUtf16(const std::wstring& text, size_t maxUnits) {
+  size_t units = 0;
+  size_t end = 0;
+  while (end < text.size()) {
+    // Where wchar_t is UTF-32, a character beyond the BMP takes two UTF-16 units.
+    const bool pair = sizeof(wchar_t) == 2 ? IsHighSurrogate(text[end]) && end + 1 < text.size()
+                                           : static_cast<uint32_t>(text[end]) > 0xFFFF;
+    const size_t need = pair ? 2 : 1;
+    if (units + need > maxUnits) break;
+    units += need;
+    end += (sizeof(wchar_t) == 2 && pair) ? 2 : 1;
+  }
+  return text.substr(0, end);
+}
+
+void SetNotifyPorts(NotifyPorts ports) { g_ports = std::move(ports); }
+
+void RegisterSpeechPlayer(std::shared_ptr<SpeechPlayer> player) {
+  std::lock_guard lock(g_playerLock);
+  g_player = std::move(player);
+}
+
+void NotifyUser(const std::wstring& message, const std::wstring& title, NotifyKind kind) noexcept {
+  try {
+    const NotifyRoute route = RouteForMode(NotifyMode());
+    std::shared_ptr<SpeechPlayer> player = RegisteredPlayer();
+
+    if (route.speech && player) {
+      const std::wstring voice = VoiceName();
+      const int volume = VoiceVolume();
+      // The job owns copies and a share of the player for as long as its thread runs.
+      StartWorker([player, text = SpokenText(title, message), voice, volume] {
+        player->SetVolume(volume);
+        player->Speak(text, voice);
+        player->WaitUntilFinished();
+      });
+    }
+    if (!route.balloon && !route.messageBox) return;
+
+    if (route.messageBox) {
+      const uintptr_t owner = g_ports.MessageBoxOwner ? g_ports.MessageBoxOwner() : 0;
+      if (StartWorker([player, owner, message, titleText = NotifyTitleText(title), kind] {
+            try {
+              if (g_ports.ShowMessageBox) g_ports.ShowMessageBox(owner, message, titleText, kind);
+            } catch (...) {
+            }
+            // Closing the box silences any notification speech still playing.
+            if (player) player->Stop();
+          })) {
+        return;
+      }
+      // No thread for the box: the balloon still tells the user.
+    }
+    ShowBalloon(message, title, kind);
+  } catch (...) {
+    // Out of memory while building a notification: it is lost, the caller goes on.
+  }
+}
+
+}  // namespace moorlink

@@ -1,0 +1,69 @@
+#pragma once
+// The notification dispatcher: one titled message shown as a balloon, a message box
+// and/or speech, by the NotifyMode setting read at every call. NotifyUser never waits for
+// the user or the speech, never throws, and never ends the calling thread.
+// Platform half: Notify_win.cpp (Shell_NotifyIconW balloon, MessageBoxW).
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "log/LogWriter.h"
+#include "notify/NotifyKind.h"
+
+namespace moorlink {
+
+class SpeechPlayer;
+
+// What the mode asks for.
+struct NotifyRoute {
+  bool speech = false;
+  bool balloon = false;
+  bool messageBox = false;
+};
+NotifyRoute RouteForMode(int mode);  // clamped to 0..4 first
+
+// The icons of a kind; any kind other than Warning and Error is shown as Info.
+uint32_t BalloonIconFlag(NotifyKind kind);  // NIIF_INFO 1, NIIF_WARNING 2, NIIF_ERROR 3
+uint32_t MessageBoxIcon(NotifyKind kind);   // MB_ICONINFORMATION 0x40, MB_ICONWARNING 0x30, MB_ICONERROR 0x10
+
+// "Moorlink" alone for an empty title, else title + " - Moorlink".
+std::wstring NotifyTitleText(const std::wstring& title);
+// "タイトル、" + title + "。本文、" + message.
+std::wstring SpokenText(const std::wstring& title, const std::wstring& message);
+// At most maxUnits UTF-16 code units, never ending in half a surrogate pair.
+std::wstring CutUtf16(const std::wstring& text, size_t maxUnits);
+
+inline constexpr size_t kBalloonMessageUnits = 255;
+inline constexpr size_t kBalloonTitleUnits = 63;
+inline constexpr uint32_t kBalloonTimeoutMs = 3000;
+
+// The balloon as it is sent: texts already cut.
+struct BalloonText {
+  std::wstring message;
+  std::wstring title;
+  NotifyKind kind = NotifyKind::Info;
+};
+
+struct NotifyPorts {
+  // Shows the balloon at once, on the calling thread.
+  std::function<void(const BalloonText& balloon)> ShowBalloon;
+  // The owner of a message box asked for now: the main window while it exists, else 0.
+  std::function<uintptr_t()> MessageBoxOwner;
+  // Shows a message box and returns when the user has closed it (on its own thread).
+  std::function<void(uintptr_t owner, const std::wstring& message, const std::wstring& titleText, NotifyKind kind)>
+      ShowMessageBox;
+  // Runs the body on a new detached thread; false (or a throw) when none could be started.
+  std::function<bool(std::function<void()> body)> StartDetachedThread;
+  std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
+};
+
+// Set once at start-up, before the first notification.
+void SetNotifyPorts(NotifyPorts ports);
+// The player that speaks notifications; null unregisters. Jobs already started keep the
+// player they were given.
+void RegisterSpeechPlayer(std::shared_ptr<SpeechPlayer> player);
+
+void NotifyUser(const std::wstring& message, const std::wstring& title, NotifyKind kind) noexcept;
+
+}  // namespace moorlink
