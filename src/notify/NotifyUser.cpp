@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 #include "settings/Settings.h"
 #include "speech/SpeechPlayer.h"
@@ -20,8 +21,17 @@ std::shared_ptr<SpeechPlayer> RegisteredPlayer() {
   return g_player;
 }
 
-bool IsHighSurrogate(wchar_t c) {
-  return static_cast<uint32_t>(c) >= 0xD800 && static_cast<uint32_t>(c) <= 0xDBFF;
+// The UTF-16 units and the wchar_t elements of the character at text[i]. Where wchar_t
+// is UTF-32, a character beyond the BMP is one element but two UTF-16 units.
+template <typename Char>
+std::pair<size_t, size_t> CharacterAt(const std::basic_string<Char>& text, size_t i) {
+  if constexpr (sizeof(Char) == 2) {
+    const uint32_t c = static_cast<uint32_t>(text[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) return {2, 2};
+  } else {
+    if (static_cast<uint32_t>(text[i]) > 0xFFFF) return {2, 1};
+  }
+  return {1, 1};
 }
 
 // Starts a worker; a thread that cannot be started is logged and reported as false.
@@ -94,13 +104,10 @@ std::wstring CutUtf16(const std::wstring& text, size_t maxUnits) {
   size_t units = 0;
   size_t end = 0;
   while (end < text.size()) {
-    // Where wchar_t is UTF-32, a character beyond the BMP takes two UTF-16 units.
-    const bool pair = sizeof(wchar_t) == 2 ? IsHighSurrogate(text[end]) && end + 1 < text.size()
-                                           : static_cast<uint32_t>(text[end]) > 0xFFFF;
-    const size_t need = pair ? 2 : 1;
+    const auto [need, step] = CharacterAt(text, end);
     if (units + need > maxUnits) break;
     units += need;
-    end += (sizeof(wchar_t) == 2 && pair) ? 2 : 1;
+    end += step;
   }
   return text.substr(0, end);
 }
@@ -131,9 +138,10 @@ void NotifyUser(const std::wstring& message, const std::wstring& title, NotifyKi
 
     if (route.messageBox) {
       const uintptr_t owner = g_ports.MessageBoxOwner ? g_ports.MessageBoxOwner() : 0;
-      if (StartWorker([player, owner, message, titleText = NotifyTitleText(title), kind] {
+      // The job holds everything it uses, the way to show the box included.
+      if (StartWorker([show = g_ports.ShowMessageBox, player, owner, message, titleText = NotifyTitleText(title), kind] {
             try {
-              if (g_ports.ShowMessageBox) g_ports.ShowMessageBox(owner, message, titleText, kind);
+              if (show) show(owner, message, titleText, kind);
             } catch (...) {
             }
             // Closing the box silences any notification speech still playing.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -157,8 +158,9 @@ TEST_F(NotifyUserTest, TheModeChoosesWhatIsShown) {
     NotifyUser(L"m", L"t", NotifyKind::Warning);
     EXPECT_EQ(Events(), c.expected) << c.mode;
     const auto calls = speech->Calls();
-    const bool spoke = calls.size() >= 2 && calls[1] == L"text -1 タイトル、t。本文、m";
-    EXPECT_EQ(spoke, c.player && c.mode >= 2) << c.mode << " " << calls.size();
+    // A box's Stop may come before or after the speech; only whether it spoke counts.
+    const bool spoke = std::find(calls.begin(), calls.end(), L"text -1 タイトル、t。本文、m") != calls.end();
+    EXPECT_EQ(spoke, c.player && c.mode >= 2) << c.mode;
   }
 }
 

@@ -162,7 +162,9 @@ TEST_F(VoicevoxLoading, StopsAtTheFirstFailingStep) {
       EXPECT_EQ(engine.Ready(), c.ready) << c.failing;
       EXPECT_EQ(voices.size(), std::string(c.failing) == "load_voice_model" ? 1u : 0u) << c.failing;
       EXPECT_EQ(lib().liveHandles["dictionary"], c.dictionariesLeftAfterLoad) << c.failing;
-      if (std::string(c.failing) == "onnxruntime_load_once") EXPECT_EQ(lib().calls.size(), 2u);
+      if (std::string(c.failing) == "onnxruntime_load_once") {
+        EXPECT_EQ(lib().calls.size(), 2u);
+      }
     }
     EXPECT_EQ(lib().liveHandles["dictionary"], 0) << c.failing;
     EXPECT_EQ(lib().liveHandles["synthesizer"], 0) << c.failing;
