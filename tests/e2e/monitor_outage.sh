@@ -19,16 +19,7 @@ sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
 
 # Wine must be started inside this namespace: it sends ICMP from its own service
 # process. A prefix of its own gives it a wineserver of its own.
-export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
-export WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;wlanapi=n"
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot -i </dev/null >/dev/null 2>&1
-  "$wineserver" -w </dev/null >/dev/null 2>&1 || true
-fi
+MOORLINK_EXTRA_OVERRIDES="wlanapi=n" source "$(dirname "$0")/wine_prefix.sh" "$prefix"
 
 work=$(mktemp -d)
 cleanup() {

@@ -11,22 +11,7 @@ if [ -z "${MOORLINK_IN_XVFB:-}" ]; then
 fi
 
 prefix=$1 artifacts=$2 driver=$3 core=$4
-export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
-export WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot -i </dev/null >/dev/null 2>&1
-  # Wine's own UI fonts have no Japanese glyphs: show them in IPA Gothic, as a Japanese
-  # Windows would in its UI font.
-  for font in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "MS UI Gothic" "Segoe UI"; do
-    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d IPAGothic /f \
-      </dev/null >/dev/null 2>&1
-  done
-  "$wineserver" -w </dev/null >/dev/null 2>&1 || true
-fi
+source "$(dirname "$0")/wine_prefix.sh" "$prefix"
 
 work=$(mktemp -d)
 cleanup() {
@@ -73,6 +58,7 @@ wait "$driver_pid" || fail "the driver failed"
 record=$work/notify.txt
 has() { grep -q -F -- "$1" "$record" || fail "no '$1' in the record"; }
 has "tray 1"
+has "speak "
 has "voice VOICEVOX: 四国めたん(ノーマル)"
 has "voice VOICEVOX: 四国めたん(あまあま)"
 has "balloon shown Wi-Fiの切断を検知しました。再接続を試みます。"
@@ -83,6 +69,6 @@ has "done"
 # Wine has no media player: one line says so, and speech is refused without a hang.
 grep -q -F '[Other][エラー]音声機能を初期化できません。(Windows.Media.Playback.MediaPlayer、HRESULT 0x80040154)' \
   "$work"/*_log/*.txt || fail "no log line for the missing media player"
-sed -n 's/^\(player\|balloon call\|box call\) /  &/p' "$record"
+sed -n 's/^\(player\|speak\|balloon call\|box call\) /  &/p' "$record"
 echo "screenshots: $artifacts/notify-balloon.png $artifacts/notify-box.png"
 echo "e2e notify screens: passed"

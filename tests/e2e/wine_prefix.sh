@@ -1,0 +1,19 @@
+# Sourced by the end-to-end scripts: Wine in the prefix PREFIX (created once, with
+# Japanese UI fonts), quiet, without Mono, Gecko or menu entries. Extra DLL overrides
+# come in MOORLINK_EXTRA_OVERRIDES. Defines $wine and $wineserver.
+export WINEPREFIX="$1"
+export WINEDEBUG=-all
+export WINEARCH=win64
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${MOORLINK_EXTRA_OVERRIDES:+;$MOORLINK_EXTRA_OVERRIDES}"
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$wine" wineboot -i </dev/null >/dev/null 2>&1
+  # Wine's own UI fonts have no Japanese glyphs: show them in IPA Gothic, as a Japanese
+  # Windows would in its UI font.
+  for font in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "MS UI Gothic" "Segoe UI"; do
+    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d IPAGothic /f \
+      </dev/null >/dev/null 2>&1
+  done
+  "$wineserver" -w </dev/null >/dev/null 2>&1 || true
+fi
