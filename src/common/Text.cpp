@@ -1,5 +1,8 @@
 #include "common/Text.h"
 
+#include <cstdint>
+#include <utility>
+
 namespace moorlink {
 namespace {
 
@@ -36,6 +39,19 @@ void AppendWide(std::wstring& out, char32_t cp) {
 }
 
 bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
+// The UTF-16 units and the wchar_t elements of the character at text[i]. Where wchar_t
+// is UTF-32, a character beyond the BMP is one element but two UTF-16 units.
+template <typename Char>
+std::pair<size_t, size_t> CharacterAt(const std::basic_string<Char>& text, size_t i) {
+  if constexpr (sizeof(Char) == 2) {
+    const uint32_t c = static_cast<uint32_t>(text[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) return {2, 2};
+  } else {
+    if (static_cast<uint32_t>(text[i]) > 0xFFFF) return {2, 1};
+  }
+  return {1, 1};
+}
 
 }  // namespace
 
@@ -109,6 +125,18 @@ std::filesystem::path ToFsPath(const std::wstring& path) {
 #else
   return std::filesystem::path(WideToUtf8(path));
 #endif
+}
+
+std::wstring CutUtf16(const std::wstring& text, size_t maxUnits) {
+  size_t units = 0;
+  size_t end = 0;
+  while (end < text.size()) {
+    const auto [need, step] = CharacterAt(text, end);
+    if (units + need > maxUnits) break;
+    units += need;
+    end += step;
+  }
+  return text.substr(0, end);
 }
 
 }  // namespace moorlink

@@ -15,6 +15,10 @@ std::wstring Utf8ToWide(std::string_view text);
 // Text_posix.cpp (iconv). Bytes the decoder rejects are replaced, and decoding goes on.
 std::wstring Cp932ToWide(std::string_view bytes);
 
+// At most maxUnits UTF-16 code units (as the Windows shell counts them), never ending in
+// half a surrogate pair.
+std::wstring CutUtf16(const std::wstring& text, size_t maxUnits);
+
 // A file-system path for a wide string, UTF-8 encoded where the OS uses narrow paths.
 std::filesystem::path ToFsPath(const std::wstring& path);
 

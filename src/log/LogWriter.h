@@ -5,10 +5,9 @@
 #include <string>
 
 #include "common/Platform.h"
+#include "log/LogCategory.h"
 
 namespace moorlink {
-
-enum class LogCategory : int { Process = 0, Monitor = 1, Ping = 2, Netsh = 3, Other = 4 };
 
 // Appends one line to today's file when logging and the category are switched on.
 void WriteLog(LogCategory category, const std::wstring& title, const std::wstring& message) noexcept;
@@ -36,14 +35,9 @@ std::wstring LogFolderPath();
 std::wstring LogFilePath();
 // Creates today's file, with its byte-order mark, when it is missing.
 void EnsureLogFile();
-// The executable's folder without a trailing separator, or empty.
-std::wstring ExeFolderPath();
-// Makes a logon name safe as a file-name component.
-void SanitizeFileName(std::wstring& name);
 
 // Pure parts of the above, for reuse and tests.
 std::wstring ComposeLogFolder(const std::wstring& exeFolder, std::wstring userName);
-std::wstring FolderOfPath(const std::wstring& path);
 std::wstring FormatLogDate(const LocalTime& t);  // YYYY_MM_DD
 std::wstring FormatLogTime(const LocalTime& t);  // HH:MM:SS.mmm
 // One whole line, UTF-8, ending in CR LF; CR and LF are removed from title and message.

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "common/UniqueHandle_win.h"
 #include "monitor/IcmpProbe.h"
 
 namespace moorlink {
@@ -22,8 +23,8 @@ int ParseIPv4Address(const std::wstring& text, std::array<uint8_t, 4>& address) 
 
 EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutMs) {
   EchoResult result;
-  const HANDLE icmp = IcmpCreateFile();
-  if (icmp == INVALID_HANDLE_VALUE) {
+  const UniqueIcmpHandle icmp(IcmpCreateFile());
+  if (icmp.get() == INVALID_HANDLE_VALUE) {
     result.kind = EchoResult::Kind::NoHandle;
     return result;
   }
@@ -32,10 +33,10 @@ EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutM
   std::memcpy(&destination, address.data(), 4);
   alignas(ICMP_ECHO_REPLY) unsigned char reply[1024] = {};
 
-  const DWORD count = IcmpSendEcho(icmp, destination, payload, sizeof payload, nullptr, reply, sizeof reply, timeoutMs);
-  // Read before closing the handle: IcmpCloseHandle may overwrite the thread's last error.
+  const DWORD count =
+      IcmpSendEcho(icmp.get(), destination, payload, sizeof payload, nullptr, reply, sizeof reply, timeoutMs);
+  // Read now: closing the handle on the way out may overwrite the thread's last error.
   const DWORD error = count == 0 ? GetLastError() : 0;
-  IcmpCloseHandle(icmp);
 
   if (count == 0) {
     result.kind = EchoResult::Kind::Failed;

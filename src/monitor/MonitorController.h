@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "log/LogWriter.h"
+#include "log/LogCategory.h"
 #include "notify/NotifyKind.h"
 
 namespace moorlink {

@@ -4,6 +4,8 @@
 #include <system_error>
 #include <thread>
 
+#include "common/Product.h"
+#include "log/LogWriter.h"
 #include "settings/Settings.h"
 
 namespace moorlink {
@@ -16,7 +18,6 @@ namespace {
 
 constexpr int64_t kNsPerSecond = 1'000'000'000;
 constexpr int64_t kNsPerMs = 1'000'000;
-const std::wstring kProductTitle = L"Moorlink";
 
 int64_t WholeSecondsBetween(int64_t from, int64_t to) { return (to - from) / kNsPerSecond; }
 
@@ -173,7 +174,7 @@ class Run {
                                 std::to_wstring(n) + L"」秒後に監視処理を自動復活させます。";
       p_.NotifyUser(text, L"監視処理中止＆自動復活", NotifyKind::Error);
       p_.WriteLog(LogCategory::Monitor, L"監視処理中止＆自動復活", text);
-      p_.SetTrayTip(L"監視処理復活タイマー作動中 - " + kProductTitle);
+      p_.SetTrayTip(std::wstring(L"監視処理復活タイマー作動中 - ") + kProductTitle);
     } else {
       p_.NotifyUser(L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。", L"監視処理中止",
                     NotifyKind::Error);

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "log/LogWriter.h"
+#include "log/LogCategory.h"
 #include "notify/NotifyKind.h"
 
 namespace moorlink {

@@ -4,28 +4,10 @@
 #include <vector>
 
 #include "common/Text.h"
+#include "common/UniqueHandle_win.h"
 #include "monitor/ReconnectCommand.h"
 
 namespace moorlink {
-namespace {
-
-class Handle {
- public:
-  explicit Handle(HANDLE h = nullptr) : h_(h) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return h_; }
-  void Close() {
-    if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    h_ = nullptr;
-  }
-
- private:
-  HANDLE h_;
-};
-
-}  // namespace
 
 std::wstring RunCommandCapture(const std::wstring& commandLine) {
   try {
@@ -33,11 +15,9 @@ std::wstring RunCommandCapture(const std::wstring& commandLine) {
     security.nLength = sizeof security;
     security.lpSecurityDescriptor = nullptr;
     security.bInheritHandle = TRUE;
-    HANDLE readHandle = nullptr;
-    HANDLE writeHandle = nullptr;
-    if (!CreatePipe(&readHandle, &writeHandle, &security, 0)) return {};
-    Handle readEnd(readHandle);
-    Handle writeEnd(writeHandle);
+    UniqueKernelHandle readEnd;
+    UniqueKernelHandle writeEnd;
+    if (!CreatePipe(readEnd.put(), writeEnd.put(), &security, 0)) return {};
     // Only the write end goes to the child; an inherited read end would keep the pipe open.
     SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
 
@@ -55,10 +35,10 @@ std::wstring RunCommandCapture(const std::wstring& commandLine) {
     if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
       return {};  // the handle objects close both pipe ends
     }
-    Handle process(info.hProcess);
-    Handle thread(info.hThread);
+    const UniqueKernelHandle process(info.hProcess);
+    const UniqueKernelHandle thread(info.hThread);
     // Our copy of the write end goes at once, so that reading ends when the child exits.
-    writeEnd.Close();
+    writeEnd.reset();
 
     std::string bytes;
     char chunk[256];
@@ -67,9 +47,6 @@ std::wstring RunCommandCapture(const std::wstring& commandLine) {
       bytes.append(chunk, got);
     }
     WaitForSingleObject(process.get(), INFINITE);
-    process.Close();
-    thread.Close();
-    readEnd.Close();
     if (bytes.empty()) return {};
     return Cp932ToWide(bytes);
   } catch (...) {

@@ -6,66 +6,39 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/UniqueHandle_win.h"
+
 namespace moorlink {
 namespace {
 
 constexpr DWORD kWlanClientVersion = 2;
 constexpr size_t kGatewayTextLength = 22;
 
-// One WLAN client handle, closed on every path that opened it.
-class WlanClient {
- public:
-  WlanClient() {
-    DWORD negotiated = 0;
-    open_ = WlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle_) == ERROR_SUCCESS;
-  }
-  ~WlanClient() {
-    if (open_) WlanCloseHandle(handle_, nullptr);
-  }
-  WlanClient(const WlanClient&) = delete;
-  WlanClient& operator=(const WlanClient&) = delete;
-
-  bool is_open() const { return open_; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
-  bool open_ = false;
-};
-
-// A block that a successful WLAN call returned, released with WlanFreeMemory.
-template <typename T>
-class WlanBlock {
- public:
-  explicit WlanBlock(void* block) : block_(static_cast<T*>(block)) {}
-  ~WlanBlock() {
-    if (block_ != nullptr) WlanFreeMemory(block_);
-  }
-  WlanBlock(const WlanBlock&) = delete;
-  WlanBlock& operator=(const WlanBlock&) = delete;
-
-  T* get() const { return block_; }
-
- private:
-  T* block_;
-};
+// A WLAN client handle, or an empty one when the service cannot be opened. As with every
+// WLAN call here, what the API hands back is owned only once the call has succeeded.
+UniqueWlanHandle OpenWlanClient() {
+  DWORD negotiated = 0;
+  HANDLE handle = nullptr;
+  if (WlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle) != ERROR_SUCCESS) return {};
+  return UniqueWlanHandle(handle);
+}
 
 // The first interface the service lists; the others are never consulted.
-bool FirstInterface(const WlanClient& client, GUID& guid) {
+bool FirstInterface(const UniqueWlanHandle& client, GUID& guid) {
   PWLAN_INTERFACE_INFO_LIST raw = nullptr;
   if (WlanEnumInterfaces(client.get(), nullptr, &raw) != ERROR_SUCCESS) return false;
-  const WlanBlock<WLAN_INTERFACE_INFO_LIST> list(raw);
-  if (list.get() == nullptr || list.get()->dwNumberOfItems == 0) return false;
+  const UniqueWlanMemory<WLAN_INTERFACE_INFO_LIST> list(raw);
+  if (!list || list.get()->dwNumberOfItems == 0) return false;
   guid = list.get()->InterfaceInfo[0].InterfaceGuid;
   return true;
 }
 
 // Profile names in preference order.
-bool ReadProfileNames(const WlanClient& client, const GUID& guid, std::vector<std::wstring>& names) {
+bool ReadProfileNames(const UniqueWlanHandle& client, const GUID& guid, std::vector<std::wstring>& names) {
   PWLAN_PROFILE_INFO_LIST raw = nullptr;
   if (WlanGetProfileList(client.get(), &guid, nullptr, &raw) != ERROR_SUCCESS) return false;
-  const WlanBlock<WLAN_PROFILE_INFO_LIST> list(raw);
-  if (list.get() == nullptr) return false;
+  const UniqueWlanMemory<WLAN_PROFILE_INFO_LIST> list(raw);
+  if (!list) return false;
   for (DWORD i = 0; i < list.get()->dwNumberOfItems; ++i) {
     const WCHAR* name = list.get()->ProfileInfo[i].strProfileName;
     // Bounded: a name without its terminator must not run into the next item.
@@ -79,8 +52,8 @@ bool ReadProfileNames(const WlanClient& client, const GUID& guid, std::vector<st
 bool HasWlanProfile(const std::wstring& name) {
   if (name.empty()) return false;
   try {
-    const WlanClient client;
-    if (!client.is_open()) return false;
+    const UniqueWlanHandle client = OpenWlanClient();
+    if (!client) return false;
     GUID guid{};
     if (!FirstInterface(client, guid)) return false;
     std::vector<std::wstring> names;
@@ -93,8 +66,8 @@ bool HasWlanProfile(const std::wstring& name) {
 
 std::wstring GetConnectedSsid() {
   try {
-    const WlanClient client;
-    if (!client.is_open()) return {};
+    const UniqueWlanHandle client = OpenWlanClient();
+    if (!client) return {};
     GUID guid{};
     if (!FirstInterface(client, guid)) return {};
     DWORD size = 0;
@@ -104,8 +77,8 @@ std::wstring GetConnectedSsid() {
                            &valueType) != ERROR_SUCCESS) {
       return {};
     }
-    const WlanBlock<WLAN_CONNECTION_ATTRIBUTES> attributes(raw);
-    if (attributes.get() == nullptr || size < sizeof(WLAN_CONNECTION_ATTRIBUTES)) return {};
+    const UniqueWlanMemory<WLAN_CONNECTION_ATTRIBUTES> attributes(static_cast<WLAN_CONNECTION_ATTRIBUTES*>(raw));
+    if (!attributes || size < sizeof(WLAN_CONNECTION_ATTRIBUTES)) return {};
     if (attributes.get()->isState != wlan_interface_state_connected) return {};
     const DOT11_SSID& ssid = attributes.get()->wlanAssociationAttributes.dot11Ssid;
     return DecodeSsid(ssid.ucSSID, ssid.uSSIDLength);
@@ -116,8 +89,8 @@ std::wstring GetConnectedSsid() {
 
 std::wstring GetPreferredProfileSsid() {
   try {
-    const WlanClient client;
-    if (!client.is_open()) return {};
+    const UniqueWlanHandle client = OpenWlanClient();
+    if (!client) return {};
     GUID guid{};
     if (!FirstInterface(client, guid)) return {};
     std::vector<std::wstring> names;

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <mutex>
-#include <utility>
 
+#include "common/Product.h"
+#include "common/Text.h"
 #include "settings/Settings.h"
 #include "speech/SpeechPlayer.h"
 
@@ -19,19 +20,6 @@ std::shared_ptr<SpeechPlayer> g_player;
 std::shared_ptr<SpeechPlayer> RegisteredPlayer() {
   std::lock_guard lock(g_playerLock);
   return g_player;
-}
-
-// The UTF-16 units and the wchar_t elements of the character at text[i]. Where wchar_t
-// is UTF-32, a character beyond the BMP is one element but two UTF-16 units.
-template <typename Char>
-std::pair<size_t, size_t> CharacterAt(const std::basic_string<Char>& text, size_t i) {
-  if constexpr (sizeof(Char) == 2) {
-    const uint32_t c = static_cast<uint32_t>(text[i]);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) return {2, 2};
-  } else {
-    if (static_cast<uint32_t>(text[i]) > 0xFFFF) return {2, 1};
-  }
-  return {1, 1};
 }
 
 // Starts a worker; a thread that cannot be started is logged and reported as false.
@@ -93,23 +81,11 @@ uint32_t MessageBoxIcon(NotifyKind kind) {
 }
 
 std::wstring NotifyTitleText(const std::wstring& title) {
-  return title.empty() ? std::wstring(L"Moorlink") : title + L" - Moorlink";
+  return title.empty() ? std::wstring(kProductTitle) : title + L" - " + kProductTitle;
 }
 
 std::wstring SpokenText(const std::wstring& title, const std::wstring& message) {
   return L"タイトル、" + title + L"。本文、" + message;
-}
-
-std::wstring CutUtf16(const std::wstring& text, size_t maxUnits) {
-  size_t units = 0;
-  size_t end = 0;
-  while (end < text.size()) {
-    const auto [need, step] = CharacterAt(text, end);
-    if (units + need > maxUnits) break;
-    units += need;
-    end += step;
-  }
-  return text.substr(0, end);
 }
 
 void SetNotifyPorts(NotifyPorts ports) { g_ports = std::move(ports); }

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "log/LogWriter.h"
+#include "log/LogCategory.h"
 #include "notify/NotifyKind.h"
 
 namespace moorlink {
@@ -31,8 +31,6 @@ uint32_t MessageBoxIcon(NotifyKind kind);   // MB_ICONINFORMATION 0x40, MB_ICONW
 std::wstring NotifyTitleText(const std::wstring& title);
 // "タイトル、" + title + "。本文、" + message.
 std::wstring SpokenText(const std::wstring& title, const std::wstring& message);
-// At most maxUnits UTF-16 code units, never ending in half a surrogate pair.
-std::wstring CutUtf16(const std::wstring& text, size_t maxUnits);
 
 inline constexpr size_t kBalloonMessageUnits = 255;
 inline constexpr size_t kBalloonTitleUnits = 63;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "log/LogWriter.h"
+#include "log/LogCategory.h"
 #include "speech/SpeechBackend.h"
 #include "speech/Voicevox.h"
 

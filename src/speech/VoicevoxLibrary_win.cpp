@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/UniqueHandle_win.h"
 #include "speech/Voicevox.h"
 
 namespace moorlink {
@@ -18,23 +19,21 @@ const VoicevoxApi* LoadAndBind(const std::wstring& corePath) noexcept {
   DWORD oldMode = 0;
   const BOOL modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
   // Altered search path: the core finds voicevox_onnxruntime.dll in its own folder.
-  HMODULE module = LoadLibraryExW(corePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  UniqueModule module(LoadLibraryExW(corePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
   if (modeSet) SetThreadErrorMode(oldMode, nullptr);
-  if (module == nullptr) return nullptr;
+  if (!module) return nullptr;
 
   VoicevoxApi table{};
   auto* slot = reinterpret_cast<unsigned char*>(&table);
   for (const char* name : kVoicevoxExportNames) {
-    const FARPROC proc = GetProcAddress(module, name);
-    if (proc == nullptr) {
-      FreeLibrary(module);
-      return nullptr;
-    }
+    const FARPROC proc = GetProcAddress(module.get(), name);
+    if (proc == nullptr) return nullptr;
     // The table's members are function pointers in the names' order (checked beside them).
     std::memcpy(slot, &proc, sizeof proc);
     slot += sizeof proc;
   }
   api = table;
+  module.release();  // bound for the life of the process
   return &api;
 }
 

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/UniqueHandle_win.h"
 #include "speech/WinRtAbi_win.h"
 #include "speech/WinRtDelegate_win.h"
 
@@ -26,38 +27,17 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// An owned HSTRING.
-class HString {
- public:
-  HString() = default;
-  ~HString() { Reset(); }
-  HString(const HString&) = delete;
-  HString& operator=(const HString&) = delete;
+// A new HSTRING holding a copy of the text.
+HRESULT CreateHString(std::wstring_view text, UniqueHString& out) {
+  if (text.size() > std::numeric_limits<UINT32>::max()) return E_INVALIDARG;
+  return WindowsCreateString(text.data(), static_cast<UINT32>(text.size()), out.put());
+}
 
-  HRESULT Create(std::wstring_view text) {
-    Reset();
-    if (text.size() > std::numeric_limits<UINT32>::max()) return E_INVALIDARG;
-    return WindowsCreateString(text.data(), static_cast<UINT32>(text.size()), &value_);
-  }
-  HSTRING Get() const { return value_; }
-  HSTRING* Put() {
-    Reset();
-    return &value_;
-  }
-  std::wstring Text() const {
-    UINT32 length = 0;
-    const wchar_t* raw = WindowsGetStringRawBuffer(value_, &length);
-    return std::wstring(raw, length);
-  }
-
- private:
-  void Reset() {
-    if (value_ != nullptr) WindowsDeleteString(value_);
-    value_ = nullptr;
-  }
-
-  HSTRING value_ = nullptr;
-};
+std::wstring HStringText(const UniqueHString& value) {
+  UINT32 length = 0;
+  const wchar_t* raw = WindowsGetStringRawBuffer(value.get(), &length);
+  return std::wstring(raw, length);
+}
 
 void Check(HRESULT hr, const char* what) {
   if (FAILED(hr)) throw SpeechError(hr, what);
@@ -79,21 +59,21 @@ auto Guarded(const char* what, Operation&& operation) {
 
 template <typename Interface>
 HRESULT Activate(const wchar_t* className, ComPtr<Interface>& instance) {
-  HString name;
-  HRESULT hr = name.Create(className);
+  UniqueHString name;
+  HRESULT hr = CreateHString(className, name);
   if (FAILED(hr)) return hr;
   ComPtr<IInspectable> inspectable;
-  hr = RoActivateInstance(name.Get(), &inspectable);
+  hr = RoActivateInstance(name.get(), &inspectable);
   if (FAILED(hr)) return hr;
   return inspectable.As(&instance);
 }
 
 template <typename Interface>
 HRESULT GetFactory(const wchar_t* className, ComPtr<Interface>& factory) {
-  HString name;
-  HRESULT hr = name.Create(className);
+  UniqueHString name;
+  HRESULT hr = CreateHString(className, name);
   if (FAILED(hr)) return hr;
-  return RoGetActivationFactory(name.Get(), __uuidof(Interface), &factory);
+  return RoGetActivationFactory(name.get(), __uuidof(Interface), &factory);
 }
 
 struct AsyncCompletion {
@@ -209,11 +189,11 @@ class WindowsSpeechBackend final : public SpeechBackend {
       for (UINT32 i = 0; i < count; ++i) {
         ComPtr<abi::IVoiceInformation> information;
         Check(all->GetAt(i, &information), "SpeechSynthesizer.AllVoices.GetAt");
-        HString language;
-        HString displayName;
-        Check(information->get_Language(language.Put()), "VoiceInformation.Language");
-        Check(information->get_DisplayName(displayName.Put()), "VoiceInformation.DisplayName");
-        voices.push_back({language.Text(), displayName.Text()});
+        UniqueHString language;
+        UniqueHString displayName;
+        Check(information->get_Language(language.put()), "VoiceInformation.Language");
+        Check(information->get_DisplayName(displayName.put()), "VoiceInformation.DisplayName");
+        voices.push_back({HStringText(language), HStringText(displayName)});
         informations.push_back(std::move(information));
       }
       std::lock_guard lock(synthesisMutex_);
@@ -230,8 +210,8 @@ class WindowsSpeechBackend final : public SpeechBackend {
   std::unique_ptr<PreparedSound> SynthesizeText(const std::wstring& text, int voiceIndex) override {
     return Guarded("SpeechSynthesizer", [&] {
       if (!synthesizer_) throw SpeechError(synthesizerError_, "SpeechSynthesizer");
-      HString content;
-      Check(content.Create(text), "SpeechSynthesizer text");
+      UniqueHString content;
+      Check(CreateHString(text, content), "SpeechSynthesizer text");
       ComPtr<abi::ISpeechSynthesisStreamOperation> operation;
       {
         // The voice and the synthesis that uses it go together.
@@ -240,7 +220,7 @@ class WindowsSpeechBackend final : public SpeechBackend {
           if (static_cast<size_t>(voiceIndex) >= voices_.size()) throw SpeechError(E_INVALIDARG, "voice index");
           Check(synthesizer_->put_Voice(voices_[voiceIndex].Get()), "SpeechSynthesizer.Voice");
         }
-        Check(synthesizer_->SynthesizeTextToStreamAsync(content.Get(), &operation),
+        Check(synthesizer_->SynthesizeTextToStreamAsync(content.get(), &operation),
               "SpeechSynthesizer.SynthesizeTextToStreamAsync");
       }
       Await(operation.Get(), "SpeechSynthesizer.SynthesizeTextToStreamAsync");
@@ -250,9 +230,9 @@ class WindowsSpeechBackend final : public SpeechBackend {
       Check(synthesized.As(&stream), "SpeechSynthesisStream as IRandomAccessStream");
       ComPtr<abi::IContentTypeProvider> provider;
       Check(synthesized.As(&provider), "SpeechSynthesisStream as IContentTypeProvider");
-      HString contentType;
-      Check(provider->get_ContentType(contentType.Put()), "SpeechSynthesisStream.ContentType");
-      return SoundFromStream(stream.Get(), contentType.Get());
+      UniqueHString contentType;
+      Check(provider->get_ContentType(contentType.put()), "SpeechSynthesisStream.ContentType");
+      return SoundFromStream(stream.Get(), contentType.get());
     });
   }
 
@@ -277,9 +257,9 @@ class WindowsSpeechBackend final : public SpeechBackend {
       ComPtr<abi::IOutputStream> detached;
       Check(writer->DetachStream(&detached), "DataWriter.DetachStream");
       Check(stream->Seek(0), "InMemoryRandomAccessStream.Seek");
-      HString contentType;
-      Check(contentType.Create(L"audio/wav"), "WAV content type");
-      return SoundFromStream(stream.Get(), contentType.Get());
+      UniqueHString contentType;
+      Check(CreateHString(L"audio/wav", contentType), "WAV content type");
+      return SoundFromStream(stream.Get(), contentType.get());
     });
   }
 

@@ -11,9 +11,10 @@
 
 #include "common/Text.h"
 #include "log/LogWriter.h"
+#include "log/PathHelpers.h"
 #include "monitor/MonitorController.h"
 #include "monitor/MonitorRun.h"
-#include "monitor/SystemMonitorPorts.h"
+#include "app/MonitorWiring_win.h"
 #include "settings/Settings.h"
 
 namespace {

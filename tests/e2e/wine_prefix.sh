@@ -7,6 +7,7 @@ export WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${MOORLINK_EXTRA_OVERRIDES:+;$MOORLINK_EXTRA_OVERRIDES}"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
+mkdir -p "$WINEPREFIX"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i </dev/null >/dev/null 2>&1
   # Wine's own UI fonts have no Japanese glyphs: show them in IPA Gothic, as a Japanese
@@ -15,5 +16,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d IPAGothic /f \
       </dev/null >/dev/null 2>&1
   done
+  # As on Windows, a .txt file opens in Notepad (Wine leaves the extension unmapped).
+  "$wine" reg add 'HKCR\.txt' /ve /t REG_SZ /d txtfile /f </dev/null >/dev/null 2>&1
   "$wineserver" -w </dev/null >/dev/null 2>&1 || true
 fi

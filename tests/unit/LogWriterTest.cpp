@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/Text.h"
+#include "log/PathHelpers.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 

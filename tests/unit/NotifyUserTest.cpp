@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "common/Text.h"
 #include "settings/Settings.h"
 #include "speech/SpeechPlayer.h"
 #include "support/FakeSpeech.h"

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/UniqueHandle_win.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -41,6 +42,20 @@ TEST(ProfileFileWinTest, EmptyExistingFileGetsTheMarkToo) {
   ASSERT_TRUE(WriteSetting(keys::TargetSSID, std::wstring(L"\u30ab\u30d5\u30a7")));
   EXPECT_EQ(TargetSSID(), L"\u30ab\u30d5\u30a7");
   EXPECT_EQ(ReadFileBytes(settings.path()).substr(0, 2), "\xFF\xFE");
+}
+
+// A file that takes no bytes, as on a full disk: the mark cannot be written, and the
+// profile API alone would report success while keeping nothing. Wine's Z: drive is the
+// Unix root, where every write to /dev/full fails with "disk full".
+TEST(ProfileFileWinTest, WriteFailsWhenTheMarkCannotBeWritten) {
+  const std::wstring full = L"Z:\\dev\\full";
+  // Opened, not asked for attributes: Wine has none to give for a device.
+  const UniqueKernelHandle probe(CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+  if (probe.get() == INVALID_HANDLE_VALUE) GTEST_SKIP() << "needs Wine's Z: drive";
+  ScopedSettingsFile settings;  // puts SettingsPath back afterwards
+  SettingsPath = full;
+  EXPECT_FALSE(WriteSetting(keys::TargetSSID, std::wstring(L"\u81ea\u5b85")));
 }
 
 TEST(ProfileFileWinTest, AnsiFileWrittenByHandIsStillRead) {

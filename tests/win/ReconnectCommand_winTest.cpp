@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Text.h"
+#include "log/PathHelpers.h"
 #include "monitor/ReconnectCommand.h"
 #include "support/ReconnectLogTest.h"
 #include "support/ScriptedNetshText.h"

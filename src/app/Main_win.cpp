@@ -1,0 +1,83 @@
+// The entry point: one invisible, tray-resident process per logon.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/MonitorWiring_win.h"
+#include "app/TrayWindow_win.h"
+#include "common/Product.h"
+#include "common/UniqueHandle_win.h"
+#include "log/LogWriter.h"
+#include "notify/NotifyUser.h"
+#include "resources/resource.h"
+#include "settings/Settings.h"
+#include "speech/SpeechPlayer.h"
+
+namespace {
+
+using namespace moorlink;
+
+int ReportComFailure(HRESULT hr) {
+  wchar_t text[128];
+  std::swprintf(text, 128, L"COM を初期化できませんでした。(HRESULT 0x%08X)", static_cast<unsigned>(hr));
+  WriteLog(LogCategory::Process, L"エラー", text);
+  MessageBoxW(nullptr, text, (std::wstring(L"エラー - ") + kProductTitle).c_str(), MB_ICONERROR);
+  return 1;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  UniqueKernelHandle mutex(CreateMutexW(nullptr, FALSE, L"Local\\Moorlink_Mutex"));
+  if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+    mutex.reset();
+    MessageBoxW(nullptr, L"このソフトはすでに起動しています。", kProductTitle, MB_ICONWARNING);
+    return 0;
+  }
+
+  ComputeSettingsPath();
+  WriteLog(LogCategory::Process, L"ソフト起動", L"本ソフトが起動されました。");
+  // Written last, after the teardown below, on every path out.
+  ScopedLogLine endLine(LogCategory::Process, L"ソフト終了", L"本ソフトが終了しました。");
+
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  if (FAILED(com)) return ReportComFailure(com);
+
+  std::shared_ptr<SpeechPlayer> player = CreateSpeechPlayer();
+  SetWindowSpeechPlayer(player);
+
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  WireMonitor();
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MONITORING));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = kMainWindowClass;
+  RegisterClassExW(&windowClass);
+  // Never shown: the tray icon is the program's only presence.
+  CreateWindowExW(0, kMainWindowClass, kProductTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+
+  mutex.reset();  // a new instance may start from here on
+  // Notification jobs still running keep their share; the rest of the player goes now.
+  RegisterSpeechPlayer(nullptr);
+  SetWindowSpeechPlayer(nullptr);
+  player->Stop();
+  player.reset();
+  return static_cast<int>(message.wParam);
+}

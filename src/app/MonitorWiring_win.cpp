@@ -1,0 +1,67 @@
+#include "app/MonitorWiring_win.h"
+
+#include <array>
+
+#include "app/TrayIcon_win.h"
+#include "log/LogWriter.h"
+#include "log/PathHelpers.h"
+#include "monitor/IcmpProbe.h"
+#include "monitor/MonitorController.h"
+#include "monitor/ReconnectCommand.h"
+#include "monitor/WifiQueries.h"
+#include "notify/Notify_win.h"
+#include "speech/SpeechPlayer.h"
+#include "speech/WindowsSpeech_win.h"
+
+namespace moorlink {
+
+MonitorPorts SystemMonitorPorts(ShellPorts shell) {
+  MonitorPorts p;
+  p.HasWlanProfile = HasWlanProfile;
+  p.GetConnectedSsid = GetConnectedSsid;
+  p.GetPreferredProfileSsid = GetPreferredProfileSsid;
+  p.GetWifiGateway = GetWifiGateway;
+  p.InetPtonW = [](const std::wstring& text) {
+    std::array<uint8_t, 4> address{};
+    return ParseIPv4Address(text, address);
+  };
+  p.PingOnce = PingOnce;
+  p.RunReconnectCommand = RunReconnectCommand;
+  p.StartDetachedThread = StartDetachedThread;
+  p.SetTrayIcon = std::move(shell.SetTrayIcon);
+  p.SetTrayTip = std::move(shell.SetTrayTip);
+  p.NotifyUser = std::move(shell.NotifyUser);
+  p.WriteLog = WriteLog;
+  p.StartRevivalTimer = StartRevivalTimer;
+  p.Now = MonotonicNowNs;
+  p.Sleep = SleepMilliseconds;
+  return p;
+}
+
+ShellPorts ProgramShellPorts() {
+  ShellPorts shell;
+  shell.SetTrayIcon = SetTrayIcon;
+  shell.SetTrayTip = [](const std::wstring& text) { SetTrayTip(text); };
+  shell.NotifyUser = NotifyUser;
+  return shell;
+}
+
+void WireMonitor() {
+  ControllerPorts controller;
+  controller.MonitorRun = [ports = SystemMonitorPorts(ProgramShellPorts())] { MonitorRun(ports); };
+  controller.NotifyUser = NotifyUser;
+  controller.WriteLog = WriteLog;
+  SetControllerPorts(std::move(controller));
+}
+
+std::shared_ptr<SpeechPlayer> CreateSpeechPlayer() {
+  return std::make_shared<SpeechPlayer>(CreateWindowsSpeechBackend(), ExeFolderPath(), BindVoicevoxLibrary, WriteLog);
+}
+
+void WireNotifications(HWND window, std::shared_ptr<SpeechPlayer> player) {
+  SetNotifyWindow(window);
+  SetNotifyPorts(WindowsNotifyPorts());
+  RegisterSpeechPlayer(std::move(player));
+}
+
+}  // namespace moorlink

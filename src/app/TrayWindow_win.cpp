@@ -1,0 +1,214 @@
+#include "app/TrayWindow_win.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+#include <shellapi.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/AboutDialog_win.h"
+#include "app/MonitorWiring_win.h"
+#include "app/ShellRules.h"
+#include "app/TrayIcon_win.h"
+#include "common/Product.h"
+#include "common/UniqueHandle_win.h"
+#include "common/Text.h"
+#include "log/LogWriter.h"
+#include "log/PathHelpers.h"
+#include "monitor/MonitorController.h"
+#include "resources/resource.h"
+#include "speech/SpeechPlayer.h"
+
+namespace moorlink {
+namespace {
+
+// All of these are used on the user interface thread only.
+UINT g_taskbarCreatedMessage = 0;
+bool g_modalDialogOpen = false;
+std::shared_ptr<SpeechPlayer> g_player;
+
+constexpr wchar_t kCenteredProperty[] = L"__CENTERED__";
+
+void OpenWithShell(const std::wstring& path) {
+  ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// Until the pages get their own procedures they only centre the sheet.
+INT_PTR CALLBACK CenteringPageProc(HWND page, UINT message, WPARAM, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    CenterSheetOnce(page);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+void ShowSettingsSheet(HWND window) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  const int templates[] = {IDD_PAGE_MONITOR, IDD_PAGE_LOG, IDD_PAGE_OTHER};
+  HPROPSHEETPAGE pages[3] = {};
+  bool created = true;
+  for (int i = 0; i < 3; ++i) {
+    PROPSHEETPAGEW page{};
+    page.dwSize = sizeof(page);
+    page.hInstance = instance;
+    page.pszTemplate = MAKEINTRESOURCEW(templates[i]);
+    page.pfnDlgProc = CenteringPageProc;
+    pages[i] = CreatePropertySheetPageW(&page);
+    created = created && pages[i] != nullptr;
+  }
+  if (!created) {
+    for (HPROPSHEETPAGE page : pages) {
+      if (page) DestroyPropertySheetPage(page);
+    }
+    MessageBoxW(window, L"ページ作成失敗", L"エラー", MB_ICONERROR);
+    return;
+  }
+  PROPSHEETHEADERW sheet{};
+  sheet.dwSize = sizeof(sheet);
+  sheet.dwFlags = PSH_USEHICON | PSH_NOCONTEXTHELP;
+  sheet.hwndParent = window;
+  sheet.hInstance = instance;
+  sheet.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MONITORING));
+  const std::wstring caption = std::wstring(L"設定 - ") + kProductTitle;
+  sheet.pszCaption = caption.c_str();
+  sheet.nPages = 3;
+  sheet.nStartPage = 0;
+  sheet.phpage = pages;
+  PropertySheetW(&sheet);
+}
+
+void ShowTrayMenu(HWND window) {
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  // The menu closes when the user clicks elsewhere only if our window is in front.
+  SetForegroundWindow(window);
+  const UniqueMenu menu(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAYMENU)));
+  if (!menu) return;
+  if (HMENU popup = GetSubMenu(menu.get(), 0)) {
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    PostMessageW(window, WM_NULL, 0, 0);
+  }
+}
+
+LRESULT OnCreate(HWND window) {
+  SetTrayWindow(window);
+  if (!AddTrayIcon()) {
+    const wchar_t* text = L"タスクトレイアイコンの登録に失敗しました。";
+    WriteLog(LogCategory::Other, L"エラー", text);
+    MessageBoxW(window, text, (std::wstring(L"エラー - ") + kProductTitle).c_str(), MB_ICONERROR);
+    return -1;
+  }
+  WireNotifications(window, g_player);
+  g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+  StartMonitor();
+  return 0;
+}
+
+void OnDestroy() {
+  if (TrayWindow()) RemoveTrayIcon();
+  // The exit path: no run starts afterwards, not from a restart or a revival either.
+  StopMonitorForExit();
+  PostQuitMessage(0);
+}
+
+void OnTrayCallback(HWND window, LPARAM mouseMessage) {
+  switch (mouseMessage) {
+    case WM_RBUTTONUP:
+      if (g_player) g_player->Stop();
+      ShowTrayMenu(window);
+      break;
+    case WM_LBUTTONUP:
+    case WM_MBUTTONUP:
+      // Any click silences a spoken notification.
+      if (g_player) g_player->Stop();
+      break;
+  }
+}
+
+void OnOpenLogFolder() {
+  const std::wstring folder = LogFolderPath();
+  if (folder.empty()) return;
+  std::error_code error;
+  std::filesystem::create_directories(ToFsPath(folder), error);
+  if (!error) OpenWithShell(folder);
+}
+
+bool OnCommand(HWND window, int command) {
+  if (g_modalDialogOpen && IgnoredWhileModalOpen(command)) return true;
+  switch (command) {
+    case IDM_EXIT:
+      DestroyWindow(window);
+      return true;
+    case IDM_ABOUT:
+      g_modalDialogOpen = true;
+      ShowAboutDialog(window);
+      g_modalDialogOpen = false;
+      return true;
+    case IDM_README: {
+      const std::wstring readme = ReadmePath(ExeFolderPath());
+      if (!readme.empty()) OpenWithShell(readme);
+      return true;
+    }
+    case IDM_SETTINGS:
+      g_modalDialogOpen = true;
+      ShowSettingsSheet(window);
+      g_modalDialogOpen = false;
+      return true;
+    case IDM_OPEN_EXE_FOLDER: {
+      const std::wstring folder = ExeFolderPath();
+      if (!folder.empty()) OpenWithShell(folder);
+      return true;
+    }
+    case IDM_OPEN_LOG_FOLDER:
+      OnOpenLogFolder();
+      return true;
+    case IDM_RESTART_MONITOR:
+      RestartMonitor();
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void SetWindowSpeechPlayer(std::shared_ptr<SpeechPlayer> player) { g_player = std::move(player); }
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (g_taskbarCreatedMessage != 0 && message == g_taskbarCreatedMessage) {
+    AddTrayIcon();  // the shell restarted and lost the icon
+    return 0;
+  }
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate(window);
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case kTrayCallbackMessage:
+      OnTrayCallback(window, lParam);
+      return 0;
+    case WM_COMMAND:
+      if (OnCommand(window, LOWORD(wParam))) return 0;
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void CenterSheetOnce(HWND page) {
+  HWND sheet = GetParent(page);
+  if (!IsWindow(sheet) || GetPropW(sheet, kCenteredProperty)) return;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  RECT frame{};
+  if (GetMonitorInfoW(MonitorFromWindow(sheet, MONITOR_DEFAULTTONEAREST), &monitor) && GetWindowRect(sheet, &frame)) {
+    const ScreenRect work{monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.right, monitor.rcWork.bottom};
+    const ScreenPoint at = CenteredOrigin(work, frame.right - frame.left, frame.bottom - frame.top);
+    SetWindowPos(sheet, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  SetPropW(sheet, kCenteredProperty, reinterpret_cast<HANDLE>(1));
+  // The owner is hidden: without this the sheet has no taskbar button.
+  SetWindowLongW(sheet, GWL_EXSTYLE, GetWindowLongW(sheet, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+}
+
+}  // namespace moorlink

@@ -1,0 +1,24 @@
+#pragma once
+// The hidden main window: it owns the tray icon, shows the menu and carries out its
+// commands, starts monitoring when it is created and stops it when it is destroyed.
+#include <windows.h>
+
+#include <memory>
+
+namespace moorlink {
+
+class SpeechPlayer;
+
+inline constexpr wchar_t kMainWindowClass[] = L"MoorlinkClass";
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The player the window hands to the dispatcher and silences on a click; set before the
+// window is created, cleared after the message loop.
+void SetWindowSpeechPlayer(std::shared_ptr<SpeechPlayer> player);
+
+// Moves the settings sheet that owns this page to the centre of its monitor's work area,
+// once per sheet, and gives it a taskbar button.
+void CenterSheetOnce(HWND page);
+
+}  // namespace moorlink

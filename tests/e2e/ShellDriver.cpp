@@ -1,0 +1,142 @@
+// Drives a running Moorlink.exe from another process under Wine, one action per call:
+//   wait <class> <title|-> <ms>         exit 0 once a visible top-level window matches
+//   gone <class> <title|-> <ms>         exit 0 once none matches
+//   command <id>                        WM_COMMAND to the main window
+//   tray <mouse message>                the tray callback (0x8001) with that lParam
+//   taskbar-created                     deletes the icon as a dying shell would, then sends
+//                                       the "TaskbarCreated" broadcast of the new one
+//   cancel-menu                         WM_CANCELMODE to the main window (ends its menu)
+//   texts <class> <title|->             prints "<id> <class> <text>" for each child control
+//   key <class> <title|-> <vk>          a key press to the window's focused control
+//   close <class> <title|->             WM_CLOSE to the window (its close box)
+//   rect <class> <title|->              prints "<width>x<height>+<left>+<top>" of the window
+//   list                                prints "<class> <title>" of each visible top-level window
+// Titles are UTF-8 on the command line. Exit 1 when the window is not there.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "common/Text.h"
+
+namespace {
+
+using moorlink::WideToUtf8;
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[1024] = {};
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[128] = {};
+  GetClassNameW(window, name, 128);
+  return name;
+}
+
+struct Search {
+  std::wstring cls;
+  std::wstring title;  // empty: any
+  bool visibleOnly;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK Match(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<Search*>(param);
+  if (s->visibleOnly && !IsWindowVisible(window)) return TRUE;
+  if (ClassOf(window) != s->cls) return TRUE;
+  if (!s->title.empty() && TextOf(window) != s->title) return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
+HWND Find(const std::wstring& cls, const std::wstring& title, bool visibleOnly = true) {
+  Search s{cls, title == L"-" ? L"" : title, visibleOnly};
+  EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+HWND MainWindow() { return FindWindowW(L"MoorlinkClass", nullptr); }
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+  std::printf("%d %s %s\n", GetDlgCtrlID(child), WideToUtf8(ClassOf(child)).c_str(),
+              WideToUtf8(TextOf(child)).c_str());
+  return TRUE;
+}
+
+bool WaitFor(const std::wstring& cls, const std::wstring& title, int ms, bool present) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  do {
+    if ((Find(cls, title) != nullptr) == present) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  } while (std::chrono::steady_clock::now() < end);
+  return false;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  const std::wstring action = argv[1];
+  auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
+
+  if (action == L"wait" || action == L"gone") return WaitFor(arg(2), arg(3), _wtoi(arg(4).c_str()), action == L"wait") ? 0 : 1;
+  if (action == L"command" || action == L"tray" || action == L"taskbar-created" || action == L"cancel-menu") {
+    HWND main = MainWindow();
+    if (!main) return 1;
+    if (action == L"command") PostMessageW(main, WM_COMMAND, _wtoi(arg(2).c_str()), 0);
+    if (action == L"tray") PostMessageW(main, WM_APP + 1, 1, std::wcstol(arg(2).c_str(), nullptr, 0));
+    if (action == L"cancel-menu") PostMessageW(main, WM_CANCELMODE, 0, 0);
+    if (action == L"taskbar-created") {
+      NOTIFYICONDATAW icon{};
+      icon.cbSize = sizeof(icon);
+      icon.hWnd = main;
+      icon.uID = 1;
+      if (!Shell_NotifyIconW(NIM_DELETE, &icon)) return 1;
+      PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    }
+    return 0;
+  }
+  if (action == L"list") {
+    EnumWindows(
+        [](HWND w, LPARAM) -> BOOL {
+          if (IsWindowVisible(w)) std::printf("%s %s\n", WideToUtf8(ClassOf(w)).c_str(), WideToUtf8(TextOf(w)).c_str());
+          return TRUE;
+        },
+        0);
+    return 0;
+  }
+  HWND window = Find(arg(2), arg(3));
+  if (!window) return 1;
+  if (action == L"texts") {
+    EnumChildWindows(window, PrintChild, 0);
+    return 0;
+  }
+  if (action == L"key") {
+    // The dialog's own loop sees the key as if typed on its focused control.
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    HWND target = GetGUIThreadInfo(thread, &info) && info.hwndFocus ? info.hwndFocus : window;
+    const UINT vk = static_cast<UINT>(std::wcstol(arg(4).c_str(), nullptr, 0));
+    PostMessageW(target, WM_KEYDOWN, vk, 1);
+    PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+    return 0;
+  }
+  if (action == L"rect") {
+    RECT r{};
+    GetWindowRect(window, &r);
+    std::printf("%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+    return 0;
+  }
+  if (action == L"close") {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  return 2;
+}

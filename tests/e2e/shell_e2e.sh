@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Moorlink.exe end to end under Wine and Xvfb, in a private network namespace with a
+# scripted Wi-Fi ("Home") and 127.0.0.1 as target: the tray icon and its colours, a
+# second start, the menu, the about dialog, the settings sheet, the folder and read-me
+# commands, a shell restart, and the exit. Screenshots go to ARTIFACTS.
+#
+# usage: shell_e2e.sh WINEPREFIX ARTIFACTS MOORLINK_EXE README DRIVER_EXE NETSH_EXE WLANAPI_DLL
+# Re-executes itself inside `unshare -n` and xvfb-run; needs root.
+set -euo pipefail
+
+if [ -z "${MOORLINK_IN_NETNS:-}" ]; then
+  exec unshare -n env MOORLINK_IN_NETNS=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+prefix=$1 artifacts=$2 exe=$3 readme=$4 driver=$5 netsh=$6 wlanapi=$7
+ip link set lo up
+MOORLINK_EXTRA_OVERRIDES="wlanapi=n" source "$(dirname "$0")/wine_prefix.sh" "$prefix"
+
+work=$(mktemp -d)
+cleanup() {
+  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
+  rm -f "$WINEPREFIX/dosdevices/m:"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$artifacts"
+
+cp "$exe" "$work/Moorlink.exe"
+cp "$readme" "$work/Readme.txt"
+cp "$netsh" "$work/netsh.exe"
+cp "$wlanapi" "$work/wlanapi.dll"
+cp "$driver" "$work/driver.exe"
+user=$(id -un)
+printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' \
+  '[Log]' 'UseLog=true' > "$work/${user}_Moorlink.ini"
+printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65' 'profile Home' > "$work/wlan.scenario"
+export MOORLINK_WLAN_SCENARIO="$work/wlan.scenario"
+export MOORLINK_NETSH_RECORD="$work/netsh.record"
+# The exe folder is also the root of drive M:, for the read-me beside a drive-root exe.
+ln -sfn "$work" "$WINEPREFIX/dosdevices/m:"
+
+"$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
+(cd "$work" && "$wine" 'M:\Moorlink.exe' </dev/null >"$work/moorlink.out" 2>&1; echo "exit $?" >"$work/moorlink.exit") &
+
+source "$(dirname "$0")/shell_lib.sh"
+
+wait_for 60 "the start of monitoring" has_at_least '[Monitor][監視処理開始]' 1
+wait_for 30 "an answered ping" has_at_least '[Ping][成功]' 1
+wait_for 10 "the blue icon" icon_is blue
+shot monitoring
+
+# A second start: the warning, exit code 0, and nothing written by it.
+starts=$(count '[Process][ソフト起動]')
+(cd "$work" && "$wine" 'M:\Moorlink.exe' </dev/null >/dev/null 2>&1; echo "$?" >"$work/second.exit") &
+drive wait '#32770' Moorlink 20000 || fail "no warning for a second start"
+drive texts '#32770' Moorlink | grep -q -F 'このソフトはすでに起動しています。' || fail "warning text"
+shot second-start
+drive key '#32770' Moorlink 0x0D
+wait_for 20 "the second instance to end" test -f "$work/second.exit"
+[ "$(cat "$work/second.exit")" = 0 ] || fail "second instance exit code $(cat "$work/second.exit")"
+[ "$(count '[Process][ソフト起動]')" = "$starts" ] || fail "the second instance wrote to the log"
+
+# The menu on a right click; the popup closes again when cancelled.
+drive tray 0x0205
+drive wait '#32768' - 5000 || fail "no menu on a right click"
+shot menu
+drive cancel-menu
+drive gone '#32768' - 5000 || fail "the menu stayed open"
+
+# The about dialog: its texts, and Enter, Escape and the close box each close it.
+about='バージョン情報 - Moorlink'
+for closer in "key 0x0D" "key 0x1B" "close"; do
+  drive command 40002
+  drive wait '#32770' "$about" 10000 || fail "no about dialog"
+  set -- $closer
+  if [ "$1" = key ]; then drive key '#32770' "$about" "$2"; else drive close '#32770' "$about"; fi
+  drive gone '#32770' "$about" 5000 || fail "the about dialog stayed open after $closer"
+done
+drive command 40002
+drive wait '#32770' "$about" 10000 || fail "no about dialog"
+texts=$(drive texts '#32770' "$about")
+for t in 'Moorlink Version 1.00' 'Copyright (C) 2026 Moorlink Project' 'URL : https://github.com/moorlink' '1 Button 閉じる'; do
+  grep -q -F -- "$t" <<<"$texts" || fail "about dialog lacks '$t': $texts"
+done
+shot about
+# While it is open, Settings and About do nothing; Restart still works.
+drive command 40004
+drive command 40002
+sleep 1.5
+drive wait '#32770' '設定 - Moorlink' 1 && fail "the settings sheet opened over the about dialog"
+runs=$(count '[Monitor][監視処理開始]')
+drive command 40007
+wait_for 20 "the restarted run" has_at_least '[Monitor][監視処理開始]' $((runs + 1))
+drive close '#32770' "$about"
+drive gone '#32770' "$about" 5000 || fail "about dialog did not close"
+
+# The settings sheet.
+drive command 40004
+drive wait '#32770' '設定 - Moorlink' 10000 || fail "no settings sheet"
+shot settings
+drive close '#32770' '設定 - Moorlink'
+drive gone '#32770' '設定 - Moorlink' 5000 || fail "settings sheet did not close"
+
+# The read-me beside an exe at a drive root, and the log folder.
+drive command 40003
+drive wait Notepad - 15000 || { drive list; fail "the read-me did not open"; }
+drive close Notepad -
+drive command 40006
+drive command 40005
+sleep 2
+
+# A restarted shell: the icon, deleted behind the program's back, comes back.
+drive taskbar-created || fail "the icon could not be deleted for the shell restart"
+sleep 1
+wait_for 10 "the icon after a shell restart" icon_is blue
+
+# Exit: the log ends with the monitor's end line and then the program's.
+drive command 40001
+wait_for 30 "the program to end" test -f "$work/moorlink.exit"
+grep -q -x 'exit 0' "$work/moorlink.exit" || fail "exit code: $(cat "$work/moorlink.exit")"
+log | tail -n 2 | grep -q -F '[Monitor][監視処理終了]' || fail "the monitor's end line is not second to last"
+log | tail -n 1 | grep -q -F '[Process][ソフト終了]本ソフトが終了しました。' || fail "the last line is not the end line"
+# Under Wine the program's process shows its Windows path; this script's own command line
+# names the exe too.
+if pgrep -af 'Moorlink\.exe' | grep -v -e shell_e2e.sh -e xvfb-run -e unshare | grep -q .; then
+  fail "a Moorlink process is still running: $(pgrep -af 'Moorlink\.exe')"
+fi
+echo "screenshots: $artifacts/shell-*.png"
+echo "e2e shell: passed"

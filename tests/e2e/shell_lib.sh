@@ -1,0 +1,36 @@
+# Sourced by the scripts that drive Moorlink.exe under Wine and Xvfb. Needs $work (the exe's
+# folder, with driver.exe beside it), $artifacts, $wine; defines the helpers below.
+log() { cat "$work"/*_log/*.txt 2>/dev/null || true; }
+fail() {
+  echo "FAIL: $*"
+  import -window root "$artifacts/shell-failure.png" 2>/dev/null || true
+  echo "--- log"; log
+  exit 1
+}
+drive() { (cd "$work" && "$wine" driver.exe "$@" </dev/null 2>/dev/null | tr -d '\r'); }
+wait_for() {
+  local limit=$1 what=$2
+  shift 2
+  local end=$((SECONDS + limit))
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || fail "timed out waiting for $what"
+    sleep 0.2
+  done
+}
+count() { log | grep -c -F -- "$1" || true; }
+has_at_least() { [ "$(count "$1")" -ge "$2" ]; }
+shot() { import -window root "$artifacts/${shot_prefix:-shell-}$1.png"; }
+# The tray icon's mean colour as "r g b" (Wine's tray window sits at the top left).
+icon_colour() {
+  import -window root "$work/now.png"
+  convert "$work/now.png" -crop 14x14+5+25 +repage -scale '1x1!' -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:
+}
+icon_is() {  # blue | amber | red
+  read -r r g b <<<"$(icon_colour)"
+  case $1 in
+    blue) [ "$b" -gt $((r + 40)) ] ;;
+    amber) [ "$r" -gt $((b + 60)) ] && [ "$g" -ge 90 ] ;;
+    red) [ "$r" -gt $((b + 60)) ] && [ "$g" -lt 90 ] ;;
+  esac
+}
+
