@@ -98,6 +98,9 @@ drive gone '#32770' "$about" 5000 || fail "about dialog did not close"
 drive command 40004
 drive wait '#32770' '設定 - Moorlink' 10000 || fail "no settings sheet"
 shot settings
+# Centred in the work area (the whole 1024 x 768 screen: Xvfb has no taskbar).
+IFS='x+' read -r w h x y <<<"$(drive rect '#32770' '設定 - Moorlink')"
+[ "$x" = $(((1024 - w) / 2)) ] && [ "$y" = $(((768 - h) / 2)) ] || fail "sheet at $x,$y is not centred (${w}x${h})"
 drive close '#32770' '設定 - Moorlink'
 drive gone '#32770' '設定 - Moorlink' 5000 || fail "settings sheet did not close"
 

@@ -215,12 +215,16 @@ void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
+void PutTag(std::vector<uint8_t>& out, const char* tag) {
+  for (; *tag; ++tag) out.push_back(static_cast<uint8_t>(*tag));
+}
+
 std::vector<uint8_t> ToneWav() {
   constexpr uint32_t kRate = 24000, kSamples = kRate / 10, kDataBytes = kSamples * 2;
   std::vector<uint8_t> wav;
-  wav.insert(wav.end(), {'R', 'I', 'F', 'F'});
+  PutTag(wav, "RIFF");
   PutLe(wav, 36 + kDataBytes, 4);
-  wav.insert(wav.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  PutTag(wav, "WAVEfmt ");
   PutLe(wav, 16, 4);
   PutLe(wav, 1, 2);  // PCM
   PutLe(wav, 1, 2);  // mono
@@ -228,7 +232,7 @@ std::vector<uint8_t> ToneWav() {
   PutLe(wav, kRate * 2, 4);
   PutLe(wav, 2, 2);
   PutLe(wav, 16, 2);
-  wav.insert(wav.end(), {'d', 'a', 't', 'a'});
+  PutTag(wav, "data");
   PutLe(wav, kDataBytes, 4);
   for (uint32_t i = 0; i < kSamples; ++i) {
     const double sample = 8000.0 * std::sin(2.0 * 3.14159265358979 * 440.0 * i / kRate);
