@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "app/AboutDialog_win.h"
 #include "app/MonitorWiring_win.h"
@@ -18,6 +19,7 @@
 #include "log/PathHelpers.h"
 #include "monitor/MonitorController.h"
 #include "resources/resource.h"
+#include "settings/SettingsPages_win.h"
 #include "speech/SpeechPlayer.h"
 
 namespace moorlink {
@@ -34,26 +36,25 @@ void OpenWithShell(const std::wstring& path) {
   ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-// Until the pages get their own procedures they only centre the sheet.
-INT_PTR CALLBACK CenteringPageProc(HWND page, UINT message, WPARAM, LPARAM) {
-  if (message == WM_INITDIALOG) {
-    CenterSheetOnce(page);
-    return TRUE;
-  }
-  return FALSE;
-}
-
 void ShowSettingsSheet(HWND window) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  const int templates[] = {IDD_PAGE_MONITOR, IDD_PAGE_LOG, IDD_PAGE_OTHER};
+  struct PageKind {
+    int templateId;
+    DLGPROC procedure;
+  };
+  const PageKind kinds[3] = {{IDD_PAGE_MONITOR, MonitorPageProc}, {IDD_PAGE_LOG, LogPageProc},
+                             {IDD_PAGE_OTHER, OtherPageProc}};
+  static const std::vector<std::wstring> kNoVoices;
+  const std::vector<std::wstring>& voices = g_player ? g_player->VoiceNames() : kNoVoices;
   HPROPSHEETPAGE pages[3] = {};
   bool created = true;
   for (int i = 0; i < 3; ++i) {
     PROPSHEETPAGEW page{};
     page.dwSize = sizeof(page);
     page.hInstance = instance;
-    page.pszTemplate = MAKEINTRESOURCEW(templates[i]);
-    page.pfnDlgProc = CenteringPageProc;
+    page.pszTemplate = MAKEINTRESOURCEW(kinds[i].templateId);
+    page.pfnDlgProc = kinds[i].procedure;
+    page.lParam = reinterpret_cast<LPARAM>(&voices);
     pages[i] = CreatePropertySheetPageW(&page);
     created = created && pages[i] != nullptr;
   }

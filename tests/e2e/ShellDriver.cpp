@@ -10,9 +10,16 @@
 //   key <class> <title|-> <vk>          a key press to the window's focused control
 //   close <class> <title|->             WM_CLOSE to the window (its close box)
 //   rect <class> <title|->              prints "<width>x<height>+<left>+<top>" of the window
+//   set <title> <id> <text>             WM_SETTEXT to the control <id> inside the window <title>
+//   click <title> <id>                  BM_CLICK to that control (posted)
+//   select <title> <id> <index>         selects a drop-down entry as the user would
+//   page <title> <index>                shows that page of a property sheet
+//   state <title> <id>                  prints "<text>|enabled=<0|1>|check=<n>|pos=<n>|count=<n>|focus=<0|1>"
 //   list                                prints "<class> <title>" of each visible top-level window
 // Titles are UTF-8 on the command line. Exit 1 when the window is not there.
 #include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
 #include <shellapi.h>
 
 #include <chrono>
@@ -63,6 +70,25 @@ HWND Find(const std::wstring& cls, const std::wstring& title, bool visibleOnly =
 
 HWND MainWindow() { return FindWindowW(L"MoorlinkClass", nullptr); }
 
+struct ChildSearch {
+  int id;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM param) {
+  auto* s = reinterpret_cast<ChildSearch*>(param);
+  if (GetDlgCtrlID(child) != s->id) return TRUE;
+  s->found = child;
+  return FALSE;
+}
+
+// A control of a dialog (or of a property sheet's pages) by its ID.
+HWND ChildById(HWND window, int id) {
+  ChildSearch s{id};
+  EnumChildWindows(window, MatchChild, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
   std::printf("%d %s %s\n", GetDlgCtrlID(child), WideToUtf8(ClassOf(child)).c_str(),
               WideToUtf8(TextOf(child)).c_str());
@@ -109,6 +135,34 @@ int wmain(int argc, wchar_t** argv) {
           return TRUE;
         },
         0);
+    return 0;
+  }
+  if (action == L"set" || action == L"click" || action == L"select" || action == L"page" || action == L"state") {
+    HWND dialog = Find(L"#32770", arg(2));
+    if (!dialog) return 1;
+    if (action == L"page") return SendMessageW(dialog, PSM_SETCURSEL, _wtoi(arg(3).c_str()), 0) ? 0 : 1;
+    const int id = _wtoi(arg(3).c_str());
+    HWND control = ChildById(dialog, id);
+    if (!control) return 1;
+    if (action == L"set") SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(4).c_str()));
+    if (action == L"click") PostMessageW(control, BM_CLICK, 0, 0);
+    if (action == L"select") {
+      SendMessageW(control, CB_SETCURSEL, _wtoi(arg(4).c_str()), 0);
+      SendMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+    }
+    if (action == L"state") {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof(info);
+      GetGUIThreadInfo(GetWindowThreadProcessId(control, nullptr), &info);
+      // Each query only to the class that knows it: the message numbers mean other things elsewhere.
+      const std::wstring cls = ClassOf(control);
+      auto ask = [&](const wchar_t* wanted, UINT message) {
+        return _wcsicmp(cls.c_str(), wanted) == 0 ? static_cast<int>(SendMessageW(control, message, 0, 0)) : -1;
+      };
+      std::printf("%s|enabled=%d|check=%d|pos=%d|count=%d|focus=%d\n", WideToUtf8(TextOf(control)).c_str(),
+                  IsWindowEnabled(control) ? 1 : 0, ask(L"Button", BM_GETCHECK), ask(L"msctls_trackbar32", TBM_GETPOS),
+                  ask(L"ComboBox", CB_GETCOUNT), info.hwndFocus == control ? 1 : 0);
+    }
     return 0;
   }
   HWND window = Find(arg(2), arg(3));

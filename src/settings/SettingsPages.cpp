@@ -1,0 +1,114 @@
+#include "settings/SettingsPages.h"
+
+#include <algorithm>
+#include <climits>
+#include <cwctype>
+#include <iterator>
+
+#include "resources/resource.h"
+#include "settings/Settings.h"
+
+namespace moorlink {
+
+const std::array<NumberField, 5> kMonitorNumberFields = {{
+    {IDC_RECONNECT_INTERVAL, IDC_RECONNECT_INTERVAL_SPIN, 1, 3600, 4, L"再接続コマンドの実行間隔は "},
+    {IDC_MAX_RETRY, IDC_MAX_RETRY_SPIN, 0, INT_MAX, 9, L"再接続コマンドの上限回数は "},
+    {IDC_PING_INTERVAL, IDC_PING_INTERVAL_SPIN, 1, 3600, 4, L"Pingの送信間隔は "},
+    {IDC_PING_TIMEOUT, IDC_PING_TIMEOUT_SPIN, 10, 30000, 5, L"Pingの応答待ち時間は "},
+    {IDC_REVIVAL_INTERVAL, IDC_REVIVAL_INTERVAL_SPIN, 1, INT_MAX, 9, L"監視復活までの時間は "},
+}};
+
+namespace {
+// The keys of the five number fields, in the same order.
+const IntSetting* const kNumberKeys[5] = {&keys::ReconnectInterval, &keys::MaxRetryCount, &keys::PingInterval,
+                                          &keys::PingTimeout, &keys::MonitorRevivalInterval};
+}  // namespace
+
+MonitorPageValues LoadMonitorPage() {
+  MonitorPageValues v;
+  v.targetSsid = TargetSSID();
+  v.pingAddress = PingAddress();
+  // The store's clamps are the page's display rules: a negative limit shows 0, a revival
+  // delay of 0 or less shows 1.
+  for (size_t i = 0; i < std::size(kNumberKeys); ++i) v.numbers[i] = ReadSetting(*kNumberKeys[i]);
+  v.enableRevival = EnableMonitorRevival();
+  v.notifyOnReconnect = NotifyOnReconnect();
+  return v;
+}
+
+int FirstInvalidNumber(const std::array<NumberReading, 5>& readings) {
+  for (size_t i = 0; i < readings.size(); ++i) {
+    const int value = static_cast<int>(readings[i].value);  // as the signed 32-bit value
+    if (!readings[i].translated || value < kMonitorNumberFields[i].min || value > kMonitorNumberFields[i].max) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+std::wstring RangeMessage(const NumberField& field) {
+  return field.messagePrefix + std::to_wstring(field.min) + L"～" + std::to_wstring(field.max) +
+         L" の範囲で入力して下さい。";
+}
+
+void SaveMonitorPage(const MonitorPageValues& values,
+                     const std::function<void(LogCategory, const std::wstring&, const std::wstring&)>& writeLog) {
+  WriteSetting(keys::TargetSSID, values.targetSsid);
+  WriteSetting(keys::PingAddress, values.pingAddress);
+  for (size_t i = 0; i < std::size(kNumberKeys); ++i) WriteSetting(*kNumberKeys[i], values.numbers[i]);
+  WriteSetting(keys::EnableMonitorRevival, values.enableRevival);
+  WriteSetting(keys::NotifyOnReconnect, values.notifyOnReconnect);
+  if (writeLog) writeLog(LogCategory::Other, L"設定更新", L"ユーザー設定が更新されました。");
+}
+
+namespace {
+const BoolSetting* const kLogKeys[6] = {&keys::UseLog,   &keys::LogProcess, &keys::LogMonitor,
+                                        &keys::LogPing, &keys::LogNetsh,   &keys::LogOther};
+}  // namespace
+
+LogPageValues LoadLogPage() {
+  LogPageValues v{};
+  for (size_t i = 0; i < v.size(); ++i) v[i] = ReadSetting(*kLogKeys[i]);
+  return v;
+}
+
+void SaveLogPage(const LogPageValues& values) {
+  // The categories are written while logging is off too, so they survive switching it.
+  for (size_t i = 0; i < values.size(); ++i) WriteSetting(*kLogKeys[i], values[i]);
+}
+
+const std::array<const wchar_t*, 5> kNotifyModeEntries = {L"バルーンのみ", L"メッセージボックスのみ", L"音声のみ",
+                                                          L"音声 ＋ バルーン", L"音声 ＋ メッセージボックス"};
+
+bool SpeechControlsEnabled(int modeIndex) { return modeIndex > 1; }
+
+int VoiceSelection(const std::vector<std::wstring>& names, const std::wstring& stored) {
+  if (names.empty()) return -1;
+  auto same = [](const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+             return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
+           });
+  };
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (same(names[i], stored)) return static_cast<int>(i);
+  }
+  return 0;
+}
+
+int WheelVolume(int position, int wheelDelta) { return std::clamp(position + (wheelDelta > 0 ? 5 : -5), 0, 100); }
+
+void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& shortcut,
+                   const std::function<void(const std::wstring&, const std::wstring&, NotifyKind)>& notifyUser) {
+  if (values.modeIndex >= 0 && !WriteSetting(keys::NotifyMode, std::clamp(values.modeIndex, 0, 4)) && notifyUser) {
+    notifyUser(L"設定の保存に失敗しました。\n\n\u00A0\u00A0\u00A0\u00A0" + SettingsPath, L"設定の保存に失敗",
+               NotifyKind::Error);
+  }
+  if (values.voice) WriteSetting(keys::VoiceName, *values.voice);
+  WriteSetting(keys::VoiceVolume, std::clamp(values.volume, 0, 100));
+  if (!shortcut.Exists) return;
+  const bool exists = shortcut.Exists();
+  if (values.startup && !exists && shortcut.Create) shortcut.Create(L"");
+  if (!values.startup && exists && shortcut.Remove) shortcut.Remove();
+}
+
+}  // namespace moorlink

@@ -1,0 +1,94 @@
+#pragma once
+// What the three pages of the settings sheet load, check and save; the dialog procedures
+// (SettingsPages_win.cpp) only move values between these and the controls.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "log/LogCategory.h"
+#include "notify/NotifyKind.h"
+
+namespace moorlink {
+
+// ---- Monitoring page ----
+
+struct NumberField {
+  int editId;
+  int spinId;
+  int min;
+  int max;
+  int typingLimit;
+  const wchar_t* messagePrefix;
+};
+// In the order they are checked.
+extern const std::array<NumberField, 5> kMonitorNumberFields;
+inline constexpr int kSsidTypingLimit = 32;
+inline constexpr int kPingAddressTypingLimit = 15;
+
+struct MonitorPageValues {
+  std::wstring targetSsid;
+  std::wstring pingAddress;
+  std::array<int, 5> numbers{};  // in kMonitorNumberFields order
+  bool enableRevival = false;
+  bool notifyOnReconnect = false;
+};
+
+// What an edit gave: GetDlgItemInt without sign (translated flag and the value).
+struct NumberReading {
+  bool translated = false;
+  uint32_t value = 0;
+};
+
+// The stored values as the page shows them.
+MonitorPageValues LoadMonitorPage();
+// The index of the first field that is invalid (does not translate, or lies outside its
+// range taken as a signed 32-bit value), or -1 when all are valid.
+int FirstInvalidNumber(const std::array<NumberReading, 5>& readings);
+// "<prefix><min>～<max> の範囲で入力して下さい。"
+std::wstring RangeMessage(const NumberField& field);
+// Writes the page's keys in order (numbers clamped as stored), then logs the update.
+void SaveMonitorPage(const MonitorPageValues& values,
+                     const std::function<void(LogCategory, const std::wstring&, const std::wstring&)>& writeLog);
+
+// ---- Log page ----
+
+// UseLog, LogProcess, LogMonitor, LogPing, LogNetsh, LogOther.
+using LogPageValues = std::array<bool, 6>;
+LogPageValues LoadLogPage();
+void SaveLogPage(const LogPageValues& values);
+
+// ---- Other page ----
+
+extern const std::array<const wchar_t*, 5> kNotifyModeEntries;
+inline constexpr int kVolumeLine = 5;
+inline constexpr int kVolumePage = 20;
+inline constexpr int kVolumeTicks = 10;
+
+// The voice list and the volume only matter for the modes with speech.
+bool SpeechControlsEnabled(int modeIndex);
+// The entry equal to the stored name regardless of letter case, else the first; -1 for
+// an empty list.
+int VoiceSelection(const std::vector<std::wstring>& names, const std::wstring& stored);
+// One wheel notch: 5 up or down, whatever the delta's size, within 0..100.
+int WheelVolume(int position, int wheelDelta);
+
+struct OtherPageValues {
+  int modeIndex = -1;                // -1: no selection
+  std::optional<std::wstring> voice;  // the selected entry's text
+  int volume = 0;
+  bool startup = false;
+};
+struct StartupShortcutPorts {
+  std::function<bool()> Exists;
+  std::function<bool(const std::wstring& arguments)> Create;
+  std::function<void()> Remove;
+};
+// Writes the mode (telling the user when that fails), the voice, the volume, then creates
+// or removes the Startup shortcut when the box and the file disagree.
+void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& shortcut,
+                   const std::function<void(const std::wstring&, const std::wstring&, NotifyKind)>& notifyUser);
+
+}  // namespace moorlink

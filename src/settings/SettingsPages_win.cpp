@@ -1,0 +1,255 @@
+#include "settings/SettingsPages_win.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <string>
+#include <vector>
+
+#include "app/TrayWindow_win.h"
+#include "log/LogWriter.h"
+#include "monitor/MonitorController.h"
+#include "notify/NotifyUser.h"
+#include "resources/resource.h"
+#include "settings/Settings.h"
+#include "settings/SettingsPages.h"
+#include "settings/StartupShortcut_win.h"
+
+namespace moorlink {
+namespace {
+
+void Changed(HWND page) { SendMessageW(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0); }
+
+// Answers a sheet notification: the result goes in the dialog's message result.
+INT_PTR Answer(HWND page, LONG_PTR result) {
+  SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+bool IsApply(LPARAM lParam) { return reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY; }
+
+std::wstring EditText(HWND page, int id) {
+  wchar_t text[256] = {};
+  GetDlgItemTextW(page, id, text, 256);
+  return text;
+}
+
+void Enable(HWND page, std::initializer_list<int> ids, bool enabled) {
+  for (int id : ids) EnableWindow(GetDlgItem(page, id), enabled);
+}
+
+// ---- Monitoring page ----
+
+void EnableRevivalControls(HWND page) {
+  Enable(page, {IDC_REVIVAL_INTERVAL_LABEL, IDC_REVIVAL_INTERVAL, IDC_REVIVAL_INTERVAL_SPIN, IDC_REVIVAL_INTERVAL_UNIT},
+         IsDlgButtonChecked(page, IDC_REVIVAL_ENABLE) == BST_CHECKED);
+}
+
+void InitMonitorPage(HWND page) {
+  const MonitorPageValues values = LoadMonitorPage();
+  SendDlgItemMessageW(page, IDC_SSID, EM_LIMITTEXT, kSsidTypingLimit, 0);
+  SendDlgItemMessageW(page, IDC_PING_ADDRESS, EM_LIMITTEXT, kPingAddressTypingLimit, 0);
+  for (const NumberField& field : kMonitorNumberFields) {
+    SendDlgItemMessageW(page, field.spinId, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(page, field.editId)), 0);
+    SendDlgItemMessageW(page, field.spinId, UDM_SETRANGE32, field.min, field.max);
+    SendDlgItemMessageW(page, field.editId, EM_LIMITTEXT, field.typingLimit, 0);
+  }
+  SetDlgItemTextW(page, IDC_SSID, values.targetSsid.c_str());
+  SetDlgItemTextW(page, IDC_PING_ADDRESS, values.pingAddress.c_str());
+  for (size_t i = 0; i < kMonitorNumberFields.size(); ++i) {
+    SendDlgItemMessageW(page, kMonitorNumberFields[i].spinId, UDM_SETPOS32, 0, values.numbers[i]);
+  }
+  CheckDlgButton(page, IDC_REVIVAL_ENABLE, values.enableRevival ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(page, IDC_NOTIFY_ON_RECONNECT, values.notifyOnReconnect ? BST_CHECKED : BST_UNCHECKED);
+  EnableRevivalControls(page);
+  CenterSheetOnce(page);
+}
+
+LONG_PTR ApplyMonitorPage(HWND page) {
+  std::array<NumberReading, 5> readings{};
+  for (size_t i = 0; i < readings.size(); ++i) {
+    BOOL translated = FALSE;
+    readings[i].value = GetDlgItemInt(page, kMonitorNumberFields[i].editId, &translated, FALSE);
+    readings[i].translated = translated != FALSE;
+  }
+  const int invalid = FirstInvalidNumber(readings);
+  if (invalid >= 0) {
+    const NumberField& field = kMonitorNumberFields[invalid];
+    MessageBoxW(page, RangeMessage(field).c_str(), L"入力エラー", MB_ICONERROR);
+    SetFocus(GetDlgItem(page, field.editId));
+    return PSNRET_INVALID;
+  }
+  MonitorPageValues values;
+  values.targetSsid = EditText(page, IDC_SSID);
+  values.pingAddress = EditText(page, IDC_PING_ADDRESS);
+  for (size_t i = 0; i < readings.size(); ++i) values.numbers[i] = static_cast<int>(readings[i].value);
+  values.enableRevival = IsDlgButtonChecked(page, IDC_REVIVAL_ENABLE) == BST_CHECKED;
+  values.notifyOnReconnect = IsDlgButtonChecked(page, IDC_NOTIFY_ON_RECONNECT) == BST_CHECKED;
+  SaveMonitorPage(values, WriteLog);
+  RestartMonitor();  // the run reads its settings once, at its start
+  return PSNRET_NOERROR;
+}
+
+// ---- Log page ----
+
+constexpr int kLogBoxes[6] = {IDC_USE_LOG, IDC_LOG_PROCESS, IDC_LOG_MONITOR, IDC_LOG_PING, IDC_LOG_NETSH, IDC_LOG_OTHER};
+
+void EnableLogCategories(HWND page) {
+  Enable(page, {IDC_LOG_GROUP, IDC_LOG_PROCESS, IDC_LOG_MONITOR, IDC_LOG_PING, IDC_LOG_NETSH, IDC_LOG_OTHER},
+         IsDlgButtonChecked(page, IDC_USE_LOG) == BST_CHECKED);
+}
+
+// ---- Other page ----
+
+HWND Control(HWND page, int id) { return GetDlgItem(page, id); }
+
+void EnableSpeechControls(HWND page) {
+  const int mode = static_cast<int>(SendDlgItemMessageW(page, IDC_NOTIFY_MODE, CB_GETCURSEL, 0, 0));
+  Enable(page, {IDC_VOICE, IDC_VOLUME}, SpeechControlsEnabled(mode));
+}
+
+LRESULT CALLBACK VolumeWheelProc(HWND trackbar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_MOUSEWHEEL) {
+    const int position = static_cast<int>(SendMessageW(trackbar, TBM_GETPOS, 0, 0));
+    SendMessageW(trackbar, TBM_SETPOS, TRUE, WheelVolume(position, GET_WHEEL_DELTA_WPARAM(wParam)));
+    Changed(GetParent(trackbar));
+    return 0;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(trackbar, VolumeWheelProc, 0);
+  return DefSubclassProc(trackbar, message, wParam, lParam);
+}
+
+void InitOtherPage(HWND page, const std::vector<std::wstring>* voices) {
+  CheckDlgButton(page, IDC_STARTUP, StartupShortcutExists() ? BST_CHECKED : BST_UNCHECKED);
+  HWND modes = Control(page, IDC_NOTIFY_MODE);
+  SendMessageW(modes, CB_RESETCONTENT, 0, 0);
+  for (const wchar_t* entry : kNotifyModeEntries) SendMessageW(modes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+  SendMessageW(modes, CB_SETCURSEL, NotifyMode(), 0);
+
+  HWND voiceList = Control(page, IDC_VOICE);
+  SendMessageW(voiceList, CB_RESETCONTENT, 0, 0);
+  const std::vector<std::wstring> none;
+  const std::vector<std::wstring>& names = voices ? *voices : none;
+  for (const std::wstring& name : names) SendMessageW(voiceList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  const int selected = VoiceSelection(names, VoiceName());
+  if (selected >= 0) SendMessageW(voiceList, CB_SETCURSEL, selected, 0);
+
+  HWND volume = Control(page, IDC_VOLUME);
+  SetWindowSubclass(volume, VolumeWheelProc, 0, 0);
+  SendMessageW(volume, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
+  SendMessageW(volume, TBM_SETLINESIZE, 0, kVolumeLine);
+  SendMessageW(volume, TBM_SETPAGESIZE, 0, kVolumePage);
+  SendMessageW(volume, TBM_SETTICFREQ, kVolumeTicks, 0);
+  SendMessageW(volume, TBM_SETPOS, TRUE, VoiceVolume());
+  EnableSpeechControls(page);
+  CenterSheetOnce(page);
+}
+
+LONG_PTR ApplyOtherPage(HWND page) {
+  OtherPageValues values;
+  values.modeIndex = static_cast<int>(SendDlgItemMessageW(page, IDC_NOTIFY_MODE, CB_GETCURSEL, 0, 0));
+  const LRESULT voice = SendDlgItemMessageW(page, IDC_VOICE, CB_GETCURSEL, 0, 0);
+  if (voice != CB_ERR) {
+    const LRESULT length = SendDlgItemMessageW(page, IDC_VOICE, CB_GETLBTEXTLEN, voice, 0);
+    if (length != CB_ERR) {
+      std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+      SendDlgItemMessageW(page, IDC_VOICE, CB_GETLBTEXT, voice, reinterpret_cast<LPARAM>(text.data()));
+      text.resize(wcslen(text.c_str()));
+      values.voice = std::move(text);
+    }
+  }
+  values.volume = static_cast<int>(SendDlgItemMessageW(page, IDC_VOLUME, TBM_GETPOS, 0, 0));
+  values.startup = IsDlgButtonChecked(page, IDC_STARTUP) == BST_CHECKED;
+  StartupShortcutPorts shortcut;
+  shortcut.Exists = StartupShortcutExists;
+  shortcut.Create = [](const std::wstring& arguments) { return CreateStartupShortcut(arguments); };
+  shortcut.Remove = RemoveStartupShortcut;
+  SaveOtherPage(values, shortcut, NotifyUser);
+  return PSNRET_NOERROR;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK MonitorPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      InitMonitorPage(page);
+      return TRUE;
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      const int code = HIWORD(wParam);
+      if (id == IDC_REVIVAL_ENABLE && code == BN_CLICKED) {
+        EnableRevivalControls(page);
+        Changed(page);
+      } else if (id == IDC_NOTIFY_ON_RECONNECT && code == BN_CLICKED) {
+        Changed(page);
+      } else if (code == EN_CHANGE) {
+        Changed(page);
+      }
+      return TRUE;
+    }
+    case WM_NOTIFY:
+      if (IsApply(lParam)) return Answer(page, ApplyMonitorPage(page));
+      return FALSE;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK LogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      const LogPageValues values = LoadLogPage();
+      for (size_t i = 0; i < values.size(); ++i) CheckDlgButton(page, kLogBoxes[i], values[i] ? BST_CHECKED : BST_UNCHECKED);
+      EnableLogCategories(page);
+      CenterSheetOnce(page);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) >= IDC_USE_LOG && LOWORD(wParam) <= IDC_LOG_OTHER) {
+        if (LOWORD(wParam) == IDC_USE_LOG) EnableLogCategories(page);
+        Changed(page);
+      }
+      return TRUE;
+    case WM_NOTIFY:
+      if (IsApply(lParam)) {
+        LogPageValues values{};
+        for (size_t i = 0; i < values.size(); ++i) values[i] = IsDlgButtonChecked(page, kLogBoxes[i]) == BST_CHECKED;
+        SaveLogPage(values);
+        return Answer(page, PSNRET_NOERROR);
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK OtherPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
+      InitOtherPage(page, sheetPage ? reinterpret_cast<const std::vector<std::wstring>*>(sheetPage->lParam) : nullptr);
+      return TRUE;
+    }
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      const int code = HIWORD(wParam);
+      if (id == IDC_STARTUP && code == BN_CLICKED) {
+        Changed(page);
+      } else if (id == IDC_NOTIFY_MODE && code == CBN_SELCHANGE) {
+        EnableSpeechControls(page);
+        Changed(page);
+      } else if (id == IDC_VOICE && code == CBN_SELCHANGE) {
+        Changed(page);
+      }
+      return TRUE;
+    }
+    case WM_HSCROLL:
+      if (reinterpret_cast<HWND>(lParam) == Control(page, IDC_VOLUME)) Changed(page);
+      return TRUE;
+    case WM_NOTIFY:
+      if (IsApply(lParam)) return Answer(page, ApplyOtherPage(page));
+      return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace moorlink

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# The settings sheet of the real Moorlink.exe under Wine and Xvfb: every page's controls
+# as loaded, an invalid number, Cancel, OK on the first page alone, and a full edit on
+# all three pages, checked in the INI file, the log and the Startup folder. Screenshots of
+# the three pages go to ARTIFACTS. The test VOICEVOX library lies beside the exe, so the
+# voice list has entries.
+#
+# usage: settings_e2e.sh WINEPREFIX ARTIFACTS MOORLINK_EXE DRIVER_EXE VOICEVOX_CORE_DLL
+set -euo pipefail
+
+if [ -z "${MOORLINK_IN_XVFB:-}" ]; then
+  exec unshare -n env MOORLINK_IN_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+prefix=$1 artifacts=$2 exe=$3 driver=$4 core=$5
+ip link set lo up
+source "$(dirname "$0")/wine_prefix.sh" "$prefix"
+work=$(mktemp -d)
+shot_prefix=settings-
+startup="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp/Moorlink.lnk"
+cleanup() {
+  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
+  rm -f "$startup"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$artifacts"
+rm -f "$startup"
+
+cp "$exe" "$work/Moorlink.exe"
+cp "$driver" "$work/driver.exe"
+cp "$core" "$work/voicevox_core.dll"
+: > "$work/voicevox_onnxruntime.dll"
+mkdir -p "$work/open_jtalk_dic_utf_8-1.11" "$work/vvms"
+printf '%s' '[{"name":"四国めたん","styles":[{"name":"ノーマル","id":2},{"name":"あまあま","id":0}]}]' > "$work/vvms/0.vvm"
+user=$(id -un)
+ini="$work/${user}_Moorlink.ini"
+printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'MaxRetryCount=-4' \
+  '[Log]' 'UseLog=true' 'LogPing=false' '[Notify]' 'NotifyMode=9' 'VoiceName=voicevox: 四国めたん(あまあま)' \
+  'VoiceVolume=250' > "$ini.utf8"
+# As the program writes it: UTF-16LE with a byte-order mark (the profile API reads a file
+# without one in the ANSI code page).
+{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$ini.utf8"; } > "$ini"
+rm "$ini.utf8"
+source "$(dirname "$0")/shell_lib.sh"
+ini_text() { iconv -f UTF-16LE -t UTF-8 "$ini" 2>/dev/null | tr -d '\r\357\273\277' || tr -d '\r' <"$ini"; }
+sheet='設定 - Moorlink'
+state() { drive state "$sheet" "$1"; }
+expect_state() {  # id pattern
+  local s
+  s=$(state "$1")
+  grep -q -F -- "$2" <<<"$s" || fail "control $1: '$s' lacks '$2'"
+}
+open_sheet() {
+  drive command 40004
+  drive wait '#32770' "$sheet" 10000 || fail "no settings sheet"
+}
+# Closes the notices the restarted runs show as message boxes (there is no Wi-Fi here),
+# so that screenshots show the sheet.
+dismiss_notices() {
+  local title
+  for title in $(drive list | sed -n 's/^#32770 \(.* - Moorlink\)$/\1/p' | tr ' ' '\037'); do
+    title=$(tr '\037' ' ' <<<"$title")
+    [ "$title" = "$sheet" ] || drive close '#32770' "$title" || true
+  done
+  sleep 0.3
+}
+ok() {
+  drive click "$sheet" 1
+  drive gone '#32770' "$sheet" 10000 || fail "the sheet stayed open after OK"
+}
+
+"$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
+(cd "$work" && "$wine" Moorlink.exe </dev/null >/dev/null 2>&1) &
+wait_for 60 "the program" has_at_least '[Process][ソフト起動]' 1
+sleep 2
+
+# Cancel writes nothing, also after edits.
+before=$(md5sum <"$ini")
+open_sheet
+drive set "$sheet" 3003 "Changed"
+drive click "$sheet" 2
+drive gone '#32770' "$sheet" 10000 || fail "Cancel did not close the sheet"
+[ "$(md5sum <"$ini")" = "$before" ] || fail "Cancel wrote the settings file"
+
+# The monitoring page as loaded; an invalid field stops OK with the exact message.
+open_sheet
+expect_state 3003 'Home|enabled=1'
+expect_state 3009 '0|'                    # a negative limit shows as 0
+expect_state 3005 '5|'
+expect_state 3026 '1200|enabled=1'
+expect_state 3024 'check=1'
+dismiss_notices
+shot monitoring
+drive set "$sheet" 3020 9
+drive click "$sheet" 1
+drive wait '#32770' '入力エラー' 10000 || fail "no input error for a ping timeout of 9"
+drive texts '#32770' '入力エラー' | grep -q -F 'Pingの応答待ち時間は 10～30000 の範囲で入力して下さい。' || fail "input error text"
+drive key '#32770' '入力エラー' 0x0D
+drive gone '#32770' '入力エラー' 5000 || fail "the input error box stayed"
+expect_state 3020 'focus=1'
+[ "$(md5sum <"$ini")" = "$before" ] || fail "an invalid field wrote the settings file"
+drive set "$sheet" 3020 10
+drive click "$sheet" 3024              # revival off: its delay controls are disabled
+sleep 0.5
+expect_state 3026 'enabled=0'
+expect_state 3025 'enabled=0'
+runs=$(count '[Monitor][監視処理開始]')
+ok                                     # only the first page was shown
+wait_for 20 "the restart after OK" has_at_least '[Monitor][監視処理開始]' $((runs + 1))
+log | grep -F -A3 '[Other][設定更新]ユーザー設定が更新されました。' | grep -q -F '[Monitor][監視処理' \
+  || fail "no settings line before the restarted run"
+text=$(ini_text)
+for kv in 'PingTimeout=10' 'EnableMonitorRevival=false' 'MaxRetryCount=0' 'NotifyMode=9' 'VoiceVolume=250' 'LogPing=false'; do
+  grep -q -F "$kv" <<<"$text" || fail "after OK on the first page the file lacks $kv: $text"
+done
+[ ! -e "$startup" ] || fail "the shortcut appeared"
+
+# The log and other pages as loaded, then edited and applied.
+open_sheet
+drive page "$sheet" 1
+drive wait '#32770' "$sheet" 1000
+sleep 0.5
+expect_state 4002 'check=1'
+expect_state 4005 'check=0|'
+dismiss_notices
+shot log
+drive click "$sheet" 4002               # logging off: the categories are disabled
+sleep 0.5
+expect_state 4003 'enabled=0'
+drive click "$sheet" 4002
+drive page "$sheet" 2
+sleep 0.5
+expect_state 5003 '音声 ＋ メッセージボックス|enabled=1'
+expect_state 5004 'VOICEVOX: 四国めたん(あまあま)|enabled=1|check=-1|pos=-1|count=2'
+expect_state 5005 'enabled=1|check=-1|pos=100'
+expect_state 5002 'check=0'
+dismiss_notices
+shot other
+drive select "$sheet" 5003 1            # message box only: no voice, no volume
+sleep 0.3
+expect_state 5004 'enabled=0'
+expect_state 5005 'enabled=0'
+drive select "$sheet" 5003 3
+drive select "$sheet" 5004 0
+drive click "$sheet" 5002
+sleep 0.5
+ok
+sleep 1
+text=$(ini_text)
+for kv in 'NotifyMode=3' 'VoiceName=VOICEVOX: 四国めたん(ノーマル)' 'VoiceVolume=100' 'UseLog=true' 'LogPing=false'; do
+  grep -q -F "$kv" <<<"$text" || fail "after OK on all pages the file lacks $kv: $text"
+done
+[ -e "$startup" ] || fail "no Startup shortcut after checking the box"
+
+# Unchecking the box removes the shortcut.
+open_sheet
+drive page "$sheet" 2
+sleep 0.5
+expect_state 5002 'check=1'
+drive click "$sheet" 5002
+sleep 0.3
+ok
+sleep 1
+[ ! -e "$startup" ] || fail "the shortcut stayed after unchecking the box"
+
+drive command 40001
+wait
+echo "screenshots: $artifacts/settings-*.png"
+echo "e2e settings: passed"

@@ -1,0 +1,128 @@
+#include "settings/SettingsPages.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "settings/Settings.h"
+#include "support/TempDir.h"
+
+namespace moorlink {
+namespace {
+
+TEST(MonitorPage, ShowsStoredValuesByThePageRules) {
+  test::ScopedSettingsFile ini(
+      "[AutoReconnect]\r\nTargetSSID= Home \r\nMaxRetryCount=-3\r\nMonitorRevivalInterval=0\r\nPingTimeout=5\r\n");
+  const MonitorPageValues v = LoadMonitorPage();
+  EXPECT_EQ(v.targetSsid, L"Home");  // the profile reader trims unquoted blanks
+  EXPECT_EQ(v.numbers, (std::array<int, 5>{5, 0, 10, 10, 1}));
+  EXPECT_TRUE(v.enableRevival);
+  EXPECT_FALSE(v.notifyOnReconnect);
+}
+
+// Unsigned translation first, then the range as a signed 32-bit value; the first invalid
+// field in page order wins.
+TEST(MonitorPage, ValidatesInFieldOrder) {
+  struct Case {
+    std::array<NumberReading, 5> readings;
+    int firstInvalid;
+  };
+  using R = std::array<NumberReading, 5>;
+  const NumberReading ok{true, 10};
+  const Case cases[] = {
+      {R{{ok, ok, ok, ok, ok}}, -1},
+      {R{{ok, {true, 0}, ok, ok, ok}}, -1},                            // a retry limit of 0 is valid
+      {R{{ok, {true, 999999999}, ok, ok, {true, 999999999}}}, -1},     // nine typed digits
+      {R{{{false, 0}, ok, ok, ok, ok}}, 0},                            // empty: does not translate
+      {R{{{true, 3601}, {false, 0}, ok, ok, ok}}, 0},
+      {R{{ok, {true, 4294967295u}, ok, ok, ok}}, 1},                   // -1 as signed
+      {R{{ok, {true, 2147483648u}, ok, ok, ok}}, 1},                   // INT_MIN as signed
+      {R{{ok, ok, {true, 0}, ok, ok}}, 2},
+      {R{{ok, ok, ok, {true, 9}, ok}}, 3},
+      {R{{ok, ok, ok, ok, {true, 0}}}, 4},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FirstInvalidNumber(c.readings), c.firstInvalid);
+  EXPECT_EQ(RangeMessage(kMonitorNumberFields[0]), L"再接続コマンドの実行間隔は 1～3600 の範囲で入力して下さい。");
+  EXPECT_EQ(RangeMessage(kMonitorNumberFields[3]), L"Pingの応答待ち時間は 10～30000 の範囲で入力して下さい。");
+  EXPECT_EQ(RangeMessage(kMonitorNumberFields[4]), L"監視復活までの時間は 1～2147483647 の範囲で入力して下さい。");
+}
+
+TEST(MonitorPage, SavesEveryKeyAsTypedAndLogsTheUpdate) {
+  test::ScopedSettingsFile ini;
+  MonitorPageValues v;
+  v.targetSsid = L" My \"Wi-Fi\" ";
+  v.pingAddress = L"";
+  v.numbers = {3600, 0, 1, 30000, 999999999};
+  v.enableRevival = false;
+  v.notifyOnReconnect = true;
+  std::vector<std::wstring> log;
+  SaveMonitorPage(v, [&](LogCategory c, const std::wstring& t, const std::wstring& m) {
+    log.push_back(std::to_wstring(static_cast<int>(c)) + L"|" + t + L"|" + m);
+  });
+  const MonitorPageValues back = LoadMonitorPage();
+  EXPECT_EQ(back.targetSsid, v.targetSsid);  // blanks and quotes survive the round trip
+  EXPECT_EQ(back.numbers, v.numbers);
+  EXPECT_FALSE(back.enableRevival);
+  EXPECT_TRUE(back.notifyOnReconnect);
+  EXPECT_EQ(log, std::vector<std::wstring>{L"4|設定更新|ユーザー設定が更新されました。"});
+}
+
+TEST(LogPage, CategoriesSurviveLoggingSwitchedOff) {
+  test::ScopedSettingsFile ini("[Log]\r\nUseLog=false\r\nLogPing=false\r\n");
+  LogPageValues v = LoadLogPage();
+  EXPECT_EQ(v, (LogPageValues{false, true, true, false, true, true}));
+  v[0] = true;
+  v[5] = false;
+  SaveLogPage(v);
+  EXPECT_EQ(LoadLogPage(), (LogPageValues{true, true, true, false, true, false}));
+}
+
+TEST(OtherPage, ModeEntriesVoicesAndWheel) {
+  EXPECT_STREQ(kNotifyModeEntries[3], L"音声 ＋ バルーン");
+  for (int mode = 0; mode < 5; ++mode) EXPECT_EQ(SpeechControlsEnabled(mode), mode > 1) << mode;
+  const std::vector<std::wstring> names = {L"Haruka", L"VOICEVOX: A(b)", L"Ayumi"};
+  EXPECT_EQ(VoiceSelection(names, L"voicevox: a(B)"), 1);
+  EXPECT_EQ(VoiceSelection(names, L"Nobody"), 0);
+  EXPECT_EQ(VoiceSelection({}, L"Haruka"), -1);
+  const std::pair<std::pair<int, int>, int> wheel[] = {{{98, 120}, 100}, {{3, -120}, 0}, {{50, 1}, 55}, {{50, -480}, 45}};
+  for (const auto& [in, out] : wheel) EXPECT_EQ(WheelVolume(in.first, in.second), out);
+}
+
+TEST(OtherPage, SavesAndKeepsTheShortcutInStepWithTheBox) {
+  struct Case {
+    bool box;
+    bool exists;
+    const char* expected;  // c: created, r: removed, -: untouched
+  };
+  const Case cases[] = {{true, false, "c"}, {false, true, "r"}, {true, true, "-"}, {false, false, "-"}};
+  for (const Case& c : cases) {
+    test::ScopedSettingsFile ini;
+    std::string did = "-";
+    StartupShortcutPorts shortcut{[&] { return c.exists; },
+                                  [&](const std::wstring& arguments) {
+                                    did = arguments.empty() ? "c" : "c+args";
+                                    return true;
+                                  },
+                                  [&] { did = "r"; }};
+    SaveOtherPage({7, L"Ayumi", 250, c.box}, shortcut, nullptr);
+    EXPECT_EQ(did, c.expected);
+    EXPECT_EQ(NotifyMode(), 4);
+    EXPECT_EQ(VoiceName(), L"Ayumi");
+    EXPECT_EQ(VoiceVolume(), 100);
+  }
+}
+
+TEST(OtherPage, AFailedModeWriteIsReportedWithThePath) {
+  test::ScopedSettingsFile ini;
+  const std::wstring saved = SettingsPath;
+  SettingsPath.clear();  // writes fail
+  std::vector<std::wstring> told;
+  SaveOtherPage({2, std::nullopt, 60, false}, {}, [&](const std::wstring& m, const std::wstring& t, NotifyKind k) {
+    told.push_back(t + L"|" + m + L"|" + std::to_wstring(static_cast<int>(k)));
+  });
+  SettingsPath = saved;
+  EXPECT_EQ(told, std::vector<std::wstring>{L"設定の保存に失敗|設定の保存に失敗しました。\n\n\u00A0\u00A0\u00A0\u00A0|2"});
+}
+
+}  // namespace
+}  // namespace moorlink
