@@ -4,6 +4,7 @@
 #include <prsht.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -34,6 +35,31 @@ constexpr wchar_t kCenteredProperty[] = L"__CENTERED__";
 
 void OpenWithShell(const std::wstring& path) {
   ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// The point size of the monitoring page's font; 0 when it cannot be read.
+std::uint16_t PagePointSize(HINSTANCE instance) {
+  HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(IDD_PAGE_MONITOR), RT_DIALOG);
+  HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+  const auto* bytes = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
+  const auto at = bytes ? TemplatePointSizeOffset(bytes, SizeofResource(instance, found)) : std::nullopt;
+  return at ? static_cast<std::uint16_t>(bytes[*at] | bytes[*at + 1] << 8) : 0;
+}
+
+// Pages without DS_SHELLFONT are measured in the frame's dialog units. A frame font
+// smaller than the pages' (Wine; Windows in other languages) would cut their last rows,
+// so the frame gets the pages' point size.
+int CALLBACK SheetCallback(HWND, UINT message, LPARAM lParam) {
+  if (message != PSCB_PRECREATE || lParam == 0) return 0;
+  const std::uint16_t points = PagePointSize(GetModuleHandleW(nullptr));
+  auto* frame = reinterpret_cast<unsigned char*>(lParam);
+  // Only the header is read; the frame template is comctl32's own well-formed copy.
+  const auto at = TemplatePointSizeOffset(frame, 1024);
+  if (points != 0 && at) {
+    frame[*at] = static_cast<unsigned char>(points & 0xFF);
+    frame[*at + 1] = static_cast<unsigned char>(points >> 8);
+  }
+  return 0;
 }
 
 void ShowSettingsSheet(HWND window) {
@@ -67,7 +93,8 @@ void ShowSettingsSheet(HWND window) {
   }
   PROPSHEETHEADERW sheet{};
   sheet.dwSize = sizeof(sheet);
-  sheet.dwFlags = PSH_USEHICON | PSH_NOCONTEXTHELP;
+  sheet.dwFlags = PSH_USEHICON | PSH_NOCONTEXTHELP | PSH_USECALLBACK;
+  sheet.pfnCallback = SheetCallback;
   sheet.hwndParent = window;
   sheet.hInstance = instance;
   sheet.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MONITORING));

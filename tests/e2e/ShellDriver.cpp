@@ -15,6 +15,8 @@
 //   select <title> <id> <index>         selects a drop-down entry as the user would
 //   page <title> <index>                shows that page of a property sheet
 //   state <title> <id>                  prints "<text>|enabled=<0|1>|check=<n>|pos=<n>|count=<n>|focus=<0|1>"
+//   clipped <title>                     prints "<id> <reason>" for each control of the shown page
+//                                       that leaves the page or whose text is wider than it
 //   list                                prints "<class> <title>" of each visible top-level window
 // Titles are UTF-8 on the command line. Exit 1 when the window is not there.
 #include <windows.h>
@@ -95,6 +97,56 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM) {
   return TRUE;
 }
 
+// The width a label's text may take: a check box or radio button draws its box first, a
+// group box its frame corners.
+long TextRoom(HWND control, const std::wstring& cls) {
+  RECT client{};
+  GetClientRect(control, &client);
+  if (_wcsicmp(cls.c_str(), L"Button") != 0) return client.right;
+  switch (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+      return client.right - GetSystemMetrics(SM_CXMENUCHECK) - 4;
+    case BS_GROUPBOX:
+      return client.right - 16;
+    default:
+      return client.right - 8;
+  }
+}
+
+// The pages' font as the dialog manager makes it (a font handle of the program's own
+// process is of no use in this one).
+void PrintClipped(HWND page) {
+  RECT area{};
+  GetClientRect(page, &area);
+  MapWindowPoints(page, nullptr, reinterpret_cast<POINT*>(&area), 2);
+  HDC dc = GetDC(page);
+  HFONT font = CreateFontW(-MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, L"MS UI Gothic");
+  HGDIOBJ old = SelectObject(dc, font);
+  for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(c)) continue;
+    const int id = GetDlgCtrlID(c);
+    RECT r{};
+    GetWindowRect(c, &r);
+    if (r.left < area.left || r.top < area.top || r.right > area.right || r.bottom > area.bottom) {
+      std::printf("%d outside the page\n", id);
+    }
+    const std::wstring cls = ClassOf(c), text = TextOf(c);
+    if (text.empty() || (_wcsicmp(cls.c_str(), L"Static") != 0 && _wcsicmp(cls.c_str(), L"Button") != 0)) continue;
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    const long room = TextRoom(c, cls);
+    if (extent.cx > room) std::printf("%d text %ld px in %ld\n", id, extent.cx, room);
+  }
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(page, dc);
+}
+
 bool WaitFor(const std::wstring& cls, const std::wstring& title, int ms, bool present) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   do {
@@ -135,6 +187,13 @@ int wmain(int argc, wchar_t** argv) {
           return TRUE;
         },
         0);
+    return 0;
+  }
+  if (action == L"clipped") {
+    HWND sheet = Find(L"#32770", arg(2));
+    HWND page = sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)) : nullptr;
+    if (!page) return 1;
+    PrintClipped(page);
     return 0;
   }
   if (action == L"set" || action == L"click" || action == L"select" || action == L"page" || action == L"state") {

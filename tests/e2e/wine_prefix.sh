@@ -10,10 +10,10 @@ wineserver=/usr/lib/wine/wineserver
 mkdir -p "$WINEPREFIX"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i </dev/null >/dev/null 2>&1
-  # Wine's own UI fonts have no Japanese glyphs: show them in IPA Gothic, as a Japanese
-  # Windows would in its UI font.
+  # Wine's own UI fonts have no Japanese glyphs: show them in IPA P Gothic, as a Japanese
+  # Windows would in its UI font (proportional kana, like MS UI Gothic).
   for font in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "MS UI Gothic" "Segoe UI"; do
-    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d IPAGothic /f \
+    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d IPAPGothic /f \
       </dev/null >/dev/null 2>&1
   done
   # As on Windows, a .txt file opens in Notepad (Wine leaves the extension unmapped).
