@@ -135,6 +135,8 @@ std::wstring ProfileUpdate(std::wstring_view content, std::wstring_view section,
   }
 
   std::wstring result;
+  // The reader skips one leading byte-order mark; dropping it would expose whatever follows.
+  if (!content.empty() && content.front() == 0xFEFF) result += L'\uFEFF';
   for (const std::wstring& l : out) {
     result += l;
     result += L"\r\n";

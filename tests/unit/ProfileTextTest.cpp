@@ -63,6 +63,9 @@ TEST(ProfileTextTest, Update) {
       {"other sections' keys untouched", L"[B]\nk=1\n[A]\nk=2\n", L"A", L"k", L"3",
        L"[B]\r\nk=1\r\n[A]\r\nk=3\r\n"},
       {"empty section gets its key", L"[A]\n[B]\nk=1\n", L"A", L"k", L"v", L"[A]\r\nk=v\r\n[B]\r\nk=1\r\n"},
+      {"byte-order mark kept", L"\uFEFF[A]\nk=1\n", L"A", L"k", L"2", L"\uFEFF[A]\r\nk=2\r\n"},
+      {"text behind the byte-order mark not read anew", L"\uFEFF\uFEFF[A]\nk=1\n[A]\nk=2\n", L"B", L"x", L"v",
+       L"\uFEFF\uFEFF[A]\r\nk=1\r\n[A]\r\nk=2\r\n\r\n[B]\r\nx=v\r\n"},
   };
   for (const UpdateCase& c : cases) {
     const std::wstring updated = ProfileUpdate(c.content, c.section, c.key, c.value);
