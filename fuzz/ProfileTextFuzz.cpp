@@ -2,7 +2,8 @@
 // and value as UTF-8, separated by NUL bytes. Names are made valid the way the profile API
 // wants them (no line break or NUL, trimmed, no '=' in a key, no ']' in a section, a key
 // not starting with '['). Properties: the written value reads back as the reading rule
-// gives it (exactly, when it has no outer blanks or quotes); every other section/key named
+// gives it (exactly, when it has no outer blanks or quotes, and always exactly when written
+// through EncodeProfileValue as the settings store does); every other section/key named
 // in the text reads as before; writing the same value again changes nothing.
 #include <cstddef>
 #include <cstdint>
@@ -113,5 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   if (ProfileUpdate(updated, section, key, value) != updated) __builtin_trap();
+
+  // Through the settings store's encoding every value reads back exactly.
+  const std::optional<std::wstring> exact =
+      ProfileLookup(ProfileUpdate(content, section, key, EncodeProfileValue(value)), section, key);
+  if (!exact || *exact != value) __builtin_trap();
   return 0;
 }

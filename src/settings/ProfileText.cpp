@@ -160,4 +160,12 @@ int ProfileParseInt(std::wstring_view text) {
   return static_cast<int>(value);
 }
 
+std::wstring EncodeProfileValue(const std::wstring& text) {
+  if (text.empty()) return text;
+  const bool blankEdge = IsProfileBlank(text.front()) || IsProfileBlank(text.back());
+  const bool quoted = text.size() >= 2 && (text.front() == L'"' || text.front() == L'\'') && text.back() == text.front();
+  if (blankEdge || quoted) return L"\"" + text + L"\"";
+  return text;
+}
+
 }  // namespace moorlink

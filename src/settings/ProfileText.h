@@ -22,6 +22,10 @@ std::optional<std::wstring> ProfileLookup(std::wstring_view content, std::wstrin
 std::wstring ProfileUpdate(std::wstring_view content, std::wstring_view section, std::wstring_view key,
                            std::wstring_view value);
 
+// The value as it must be written to read back unchanged: one with blanks at an edge or
+// inside a pair of matching quotes goes inside an extra pair of quotes.
+std::wstring EncodeProfileValue(const std::wstring& text);
+
 // The profile API's integer reading: leading blanks, an optional sign, decimal digits up to
 // the first other character, wrapped to 32 bits; no digits read as 0.
 int ProfileParseInt(std::wstring_view text);

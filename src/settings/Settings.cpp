@@ -17,16 +17,6 @@ namespace {
 
 constexpr std::size_t kReadBufferChars = 2048;
 
-// The profile reader trims blanks around a value and drops one pair of matching quotes,
-// so such a value is stored inside an extra pair of quotes to read back unchanged.
-std::wstring EncodeProfileValue(const std::wstring& text) {
-  if (text.empty()) return text;
-  const bool blankEdge = IsProfileBlank(text.front()) || IsProfileBlank(text.back());
-  const bool quoted = text.size() >= 2 && (text.front() == L'"' || text.front() == L'\'') && text.back() == text.front();
-  if (blankEdge || quoted) return L"\"" + text + L"\"";
-  return text;
-}
-
 }  // namespace
 
 std::wstring ComposeSettingsPath(std::wstring_view exePath, std::wstring userName) {
