@@ -29,18 +29,31 @@ PingLogLine DescribeEcho(const std::wstring& address, const EchoResult& result) 
 }
 
 bool PingOnce(const std::wstring& address, uint32_t timeoutMs) {
+  return PingOnceWith(address, timeoutMs, SendIcmpEcho);
+}
+
+bool PingOnceWith(const std::wstring& address, uint32_t timeoutMs, const EchoSender& send) noexcept {
+  // Every path writes exactly one Ping line.
+  bool logged = false;
   try {
     std::array<uint8_t, 4> target{};
     if (ParseIPv4Address(address, target) != 1) {
       WriteLog(LogCategory::Ping, L"エラー", L"IPアドレスの形式が不正です: " + address);
       return false;
     }
-    const EchoResult result = SendIcmpEcho(target, timeoutMs);
+    const EchoResult result = send(target, timeoutMs);
     const PingLogLine line = DescribeEcho(address, result);
+    logged = true;
     WriteLog(LogCategory::Ping, line.title, line.message);
     return result.kind == EchoResult::Kind::Reply && result.status == 0;
   } catch (...) {
-    // Only an allocation failure gets here; the monitor run must still see a missed answer.
+    // The monitor run must still see a missed answer, and the log one line for it.
+    if (!logged) {
+      try {
+        WriteLog(LogCategory::Ping, L"エラー", L"Ping の実行中に予期しないエラーが発生しました。");
+      } catch (...) {
+      }
+    }
     return false;
   }
 }

@@ -11,6 +11,7 @@
 // (not root, no CAP_NET_RAW) is NoHandle.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace moorlink {
@@ -47,5 +48,9 @@ struct PingLogLine {
   std::wstring message;
 };
 PingLogLine DescribeEcho(const std::wstring& address, const EchoResult& result);
+
+// PingOnce with the echo passed in (SendIcmpEcho in production).
+using EchoSender = std::function<EchoResult(const std::array<uint8_t, 4>& address, uint32_t timeoutMs)>;
+bool PingOnceWith(const std::wstring& address, uint32_t timeoutMs, const EchoSender& send) noexcept;
 
 }  // namespace moorlink

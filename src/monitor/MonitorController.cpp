@@ -83,7 +83,7 @@ void MonitorThreadBody() {
   }
 }
 
-void TimerBody(int64_t seconds, uint64_t generation) {
+void TimerWait(int64_t seconds, uint64_t generation) {
   std::unique_lock<std::mutex> lock(g_revivalLock);
   const int64_t deadline = RevivalDeadline(Now(), seconds);
   for (;;) {
@@ -103,6 +103,29 @@ void TimerBody(int64_t seconds, uint64_t generation) {
   g_revivalArmed = false;
   lock.unlock();
   StartMonitor();
+}
+
+void TimerBody(int64_t seconds, uint64_t generation) noexcept {
+  try {
+    TimerWait(seconds, generation);
+  } catch (...) {
+    // Nothing may escape a thread body. Unarmed, the next run can arm a new timer.
+    try {
+      std::lock_guard<std::mutex> lock(g_revivalLock);
+      if (g_revivalGeneration == generation) g_revivalArmed = false;
+    } catch (...) {
+    }
+  }
+}
+
+void RestartBody() noexcept {
+  try {
+    StopMonitor();
+    StartMonitor();
+  } catch (...) {
+    // Nothing may escape a thread body; the flag below is cleared either way.
+  }
+  RestartBusy.store(false);
 }
 
 }  // namespace
@@ -148,7 +171,8 @@ void StartMonitor() {
     try {
       g_monitorThread = NewThread(MonitorThreadBody);
       created = true;
-    } catch (const std::system_error&) {
+    } catch (...) {
+      // Out of memory as much as out of threads: the next start must be able to try again.
       MonitorRunning.store(false);
     }
   }
@@ -186,12 +210,8 @@ void RestartMonitor() {
   bool expected = false;
   if (RestartBusy.compare_exchange_strong(expected, true)) {
     try {
-      NewThread([] {
-        StopMonitor();
-        StartMonitor();
-        RestartBusy.store(false);
-      }).detach();
-    } catch (const std::system_error&) {
+      NewThread(RestartBody).detach();
+    } catch (...) {
       RestartBusy.store(false);
       LogError(L"監視処理を再起動するスレッドを作成できませんでした。");
     }
@@ -219,7 +239,7 @@ bool StartRevivalTimer(int64_t seconds) {
     try {
       g_timerThread = NewThread([seconds, generation] { TimerBody(seconds, generation); });
       created = true;
-    } catch (const std::system_error&) {
+    } catch (...) {
       g_revivalArmed = false;
     }
   }

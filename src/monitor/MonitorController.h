@@ -20,7 +20,7 @@ struct ControllerPorts {
   std::function<void()> MonitorRun;
   std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind)> NotifyUser;
   std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
-  // Creates a thread; may throw std::system_error. Empty means std::thread.
+  // Creates a thread; may throw (std::system_error, std::bad_alloc). Empty means std::thread.
   std::function<std::thread(std::function<void()> body)> CreateThread;
 };
 

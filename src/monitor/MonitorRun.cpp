@@ -1,7 +1,6 @@
 #include "monitor/MonitorRun.h"
 
 #include <chrono>
-#include <system_error>
 #include <thread>
 
 #include "common/Product.h"
@@ -126,11 +125,22 @@ class Run {
     }
     EnsureIcon(kIconReconnecting);
     if (ReconnectCommandBusy.exchange(true)) return;  // the previous command still runs
-    std::function<void(std::wstring)> command = p_.RunReconnectCommand;
-    std::wstring ssid = ssid_;
-    const bool started = p_.StartDetachedThread([command = std::move(command), ssid = std::move(ssid)]() mutable {
-      command(std::move(ssid));
-    });
+    bool started = false;
+    try {
+      std::function<void(std::wstring)> command = p_.RunReconnectCommand;
+      std::wstring ssid = ssid_;
+      started = p_.StartDetachedThread([command = std::move(command), ssid = std::move(ssid)]() mutable noexcept {
+        try {
+          command(std::move(ssid));
+        } catch (...) {
+          // Nothing may escape a thread body. A command that threw may not have released
+          // the flag, and a flag left set would block every later reconnect.
+          ReconnectCommandBusy.store(false);
+        }
+      });
+    } catch (...) {
+      started = false;  // out of memory or out of threads: the same as no thread
+    }
     if (!started) {
       // No command runs, so nothing would ever clear the flag; this attempt is not counted
       // and the next failing tick tries again.
@@ -225,8 +235,8 @@ bool StartDetachedThread(std::function<void()> body) {
   try {
     std::thread(std::move(body)).detach();
     return true;
-  } catch (const std::system_error&) {
-    return false;
+  } catch (...) {
+    return false;  // std::system_error, or std::bad_alloc for the thread's state
   }
 }
 

@@ -31,7 +31,7 @@ struct MonitorPorts {
   std::function<bool(const std::wstring& target, uint32_t timeoutMs)> PingOnce;
   // Must clear ReconnectCommandBusy when it ends, on every path.
   std::function<void(std::wstring ssid)> RunReconnectCommand;
-  // Runs the function on a new detached thread; false when no thread could be started.
+  // Runs the function on a new detached thread; false (or a throw) when no thread could be started.
   std::function<bool(std::function<void()> body)> StartDetachedThread;
   std::function<bool(int iconId)> SetTrayIcon;
   std::function<void(const std::wstring& text)> SetTrayTip;

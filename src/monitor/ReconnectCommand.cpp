@@ -24,8 +24,13 @@ void RunGuarded(const std::wstring& ssid, const Runner& runCommand) noexcept {
       return;
     }
     const std::wstring commandLine = ReconnectCommandLine(ssid);
-    const std::wstring output = runCommand(commandLine);
-    WriteLog(LogCategory::Netsh, output, commandLine);
+    const CommandOutcome outcome = runCommand(commandLine);
+    WriteLog(LogCategory::Netsh, outcome.output, commandLine);
+    if (outcome.timedOut) {
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kReconnectCommandLimit).count();
+      WriteLog(LogCategory::Netsh, L"エラー",
+               L"netshコマンドが" + std::to_wstring(seconds) + L"秒以内に終了しなかったため、強制終了しました。");
+    }
   } catch (...) {
     // Nothing to report to: the caller is a detached thread. The flag is released above.
   }
@@ -33,7 +38,9 @@ void RunGuarded(const std::wstring& ssid, const Runner& runCommand) noexcept {
 
 }  // namespace
 
-void RunReconnectCommand(std::wstring ssid) noexcept { RunGuarded(ssid, RunCommandCapture); }
+void RunReconnectCommand(std::wstring ssid) noexcept {
+  RunGuarded(ssid, [](const std::wstring& commandLine) { return RunCommandCapture(commandLine); });
+}
 
 void RunReconnectCommandWith(std::wstring ssid, const CommandRunner& runCommand) noexcept {
   RunGuarded(ssid, runCommand);

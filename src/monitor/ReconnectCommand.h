@@ -3,18 +3,30 @@
 // category Netsh. RunCommandCapture is platform code, implemented in
 // ReconnectCommand_win.cpp (CreatePipe/CreateProcessW) and ReconnectCommand_posix.cpp
 // (pipe/posix_spawnp, no shell). Nothing throws to the caller.
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace moorlink {
 
+// How long a reconnect command may run: a stuck WLAN service can keep netsh waiting for
+// good, and while it runs no other reconnect command starts.
+inline constexpr std::chrono::milliseconds kReconnectCommandLimit{60'000};
+
+// What a command printed, and whether it was ended for outlasting its limit.
+struct CommandOutcome {
+  std::wstring output;
+  bool timedOut = false;
+};
+
 // Body of the detached reconnect thread; clears ReconnectCommandBusy on every path. No
-// exception leaves it: one that left a detached thread would end the process.
+// exception leaves it: one that left a detached thread would end the process. A command
+// ended at kReconnectCommandLimit adds a Netsh error line.
 void RunReconnectCommand(std::wstring ssid) noexcept;
 
 // The same body with the process runner passed in (RunCommandCapture in production).
-using CommandRunner = std::function<std::wstring(const std::wstring& commandLine)>;
+using CommandRunner = std::function<CommandOutcome(const std::wstring& commandLine)>;
 void RunReconnectCommandWith(std::wstring ssid, const CommandRunner& runCommand) noexcept;
 
 // The text prepared to stand between a pair of double quotes on a Windows command line.
@@ -31,6 +43,9 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
 
 // Runs a command line hidden; returns its standard output and standard error, merged in
 // arrival order and decoded from code page 932; empty when it cannot start or prints nothing.
-std::wstring RunCommandCapture(const std::wstring& commandLine);
+// Returns within about limit: a process still running then, or still holding the output
+// open through a child of its own, is ended (POSIX: its process group) and timedOut is set.
+CommandOutcome RunCommandCapture(const std::wstring& commandLine,
+                                 std::chrono::milliseconds limit = kReconnectCommandLimit);
 
 }  // namespace moorlink

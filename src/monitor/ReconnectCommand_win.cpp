@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -8,9 +10,26 @@
 #include "monitor/ReconnectCommand.h"
 
 namespace moorlink {
+namespace {
 
-std::wstring RunCommandCapture(const std::wstring& commandLine) {
+using Clock = std::chrono::steady_clock;
+
+// How often an empty pipe is looked at again. The pipe is polled rather than read with a
+// blocking ReadFile, which something the child started could hold open for good.
+constexpr DWORD kPollMs = 10;
+// How long a process that has been told to end may take to go.
+constexpr DWORD kEndWaitMs = 1000;
+
+DWORD MsUntil(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return static_cast<DWORD>(std::clamp<int64_t>(left, 0, 3'600'000));
+}
+
+}  // namespace
+
+CommandOutcome RunCommandCapture(const std::wstring& commandLine, std::chrono::milliseconds limit) {
   try {
+    const Clock::time_point deadline = Clock::now() + limit;
     SECURITY_ATTRIBUTES security = {};
     security.nLength = sizeof security;
     security.lpSecurityDescriptor = nullptr;
@@ -42,13 +61,41 @@ std::wstring RunCommandCapture(const std::wstring& commandLine) {
 
     std::string bytes;
     char chunk[256];
-    DWORD got = 0;
-    while (ReadFile(readEnd.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
-      bytes.append(chunk, got);
+    bool ended = false;
+    for (;;) {
+      DWORD available = 0;
+      if (!PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr)) {
+        // Every write end has closed: what is left is read without blocking.
+        if (GetLastError() == ERROR_BROKEN_PIPE) {
+          DWORD got = 0;
+          while (ReadFile(readEnd.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+        }
+        ended = true;
+        break;
+      }
+      if (available > 0) {
+        DWORD got = 0;
+        if (!ReadFile(readEnd.get(), chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr)) {
+          ended = true;
+          break;
+        }
+        bytes.append(chunk, got);
+        if (Clock::now() >= deadline) break;  // a child that never stops writing
+        continue;
+      }
+      const DWORD waitMs = MsUntil(deadline);
+      if (waitMs == 0) break;
+      Sleep(std::min(waitMs, kPollMs));
     }
-    WaitForSingleObject(process.get(), INFINITE);
-    if (bytes.empty()) return {};
-    return Cp932ToWide(bytes);
+    CommandOutcome outcome;
+    outcome.timedOut = !ended || WaitForSingleObject(process.get(), MsUntil(deadline)) != WAIT_OBJECT_0;
+    if (outcome.timedOut) {
+      // A child that has already gone (its own child holds the pipe) makes this a no-op.
+      TerminateProcess(process.get(), 1);
+      WaitForSingleObject(process.get(), kEndWaitMs);
+    }
+    if (!bytes.empty()) outcome.output = Cp932ToWide(bytes);
+    return outcome;
   } catch (...) {
     return {};
   }

@@ -37,6 +37,7 @@ MonitorPorts FakeMonitor::Ports() {
   p.StartDetachedThread = [this](std::function<void()> body) {
     if (threadStartFailures > 0) {
       --threadStartFailures;
+      if (threadStartThrow) threadStartThrow();
       return false;
     }
     body();  // the command "runs" at once

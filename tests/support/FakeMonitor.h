@@ -50,6 +50,7 @@ class FakeMonitor {
   std::function<bool(int64_t second)> answers = [](int64_t) { return true; };
   bool commandsEnd = true;         // a command clears ReconnectCommandBusy when it ends
   int threadStartFailures = 0;     // how many thread starts fail first
+  std::function<void()> threadStartThrow;  // a failing start calls this (to throw) before returning false
   int trayIconFailures = 0;        // how many SetTrayIcon calls fail first
   // Called after every sleep with the seconds since T; may set StopRequested or change settings.
   std::function<void(double second)> afterSleep;

@@ -11,6 +11,11 @@ inline constexpr wchar_t kNetshRecordVariable[] = L"MOORLINK_NETSH_RECORD";
 inline constexpr wchar_t kNetshRepeatVariable[] = L"MOORLINK_NETSH_REPEAT";
 // Milliseconds to wait after printing, before exiting (default 0).
 inline constexpr wchar_t kNetshSleepVariable[] = L"MOORLINK_NETSH_SLEEP_MS";
+// "hang": never exit after printing. "spawn": start a plain copy of itself that inherits
+// the output (and so holds the pipe for its sleep), then exit at once without printing.
+inline constexpr wchar_t kNetshModeVariable[] = L"MOORLINK_NETSH_MODE";
+// File into which a run in a mode writes its process id (decimal).
+inline constexpr wchar_t kNetshPidVariable[] = L"MOORLINK_NETSH_PID_FILE";
 
 // Standard output, code page 932: the text below followed by CR LF (59 bytes).
 inline constexpr std::string_view kNetshStdoutCp932 =

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "common/Text.h"
@@ -106,6 +108,39 @@ TEST_F(PingOnceTest, LoopbackAnswers) {
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail) << log;
   const std::string time = log.substr(head.size(), log.size() - head.size() - tail.size());
   EXPECT_EQ(time.find_first_not_of("0123456789"), std::string::npos) << log;
+}
+
+// Every way through, the unexpected ones included, writes exactly one Ping line.
+TEST_F(PingOnceTest, EveryPathWritesExactlyOnePingLine) {
+  auto answer = [](EchoResult r) { return [r](const std::array<uint8_t, 4>&, uint32_t) { return r; }; };
+  struct Case {
+    const char* name;
+    std::wstring address;
+    EchoSender send;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"not an address", L"localhost", answer({.kind = Kind::Reply}), false},
+      {"answered", L"127.0.0.1", answer({.kind = Kind::Reply, .dataSize = 5, .ttl = 64}), true},
+      {"error status", L"127.0.0.1", answer({.kind = Kind::Reply, .status = 11003}), false},
+      {"timeout", L"127.0.0.1", answer({.kind = Kind::Failed, .errorCode = kIpReqTimedOut}), false},
+      {"failed", L"127.0.0.1", answer({.kind = Kind::Failed, .errorCode = 5}), false},
+      {"no handle", L"127.0.0.1", answer({.kind = Kind::NoHandle}), false},
+      {"unknown kind", L"127.0.0.1", answer({.kind = static_cast<Kind>(7)}), false},
+      {"out of memory", L"127.0.0.1", [](const std::array<uint8_t, 4>&, uint32_t) -> EchoResult { throw std::bad_alloc(); },
+       false},
+      {"other exception", L"127.0.0.1",
+       [](const std::array<uint8_t, 4>&, uint32_t) -> EchoResult { throw std::runtime_error("probe"); }, false},
+      {"no sender", L"127.0.0.1", EchoSender(), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PingOnceWith(c.address, 1000, c.send), c.ok) << c.name;
+    const std::string log = TakeLog();
+    size_t lines = 0;
+    for (size_t at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", at + 2)) ++lines;
+    EXPECT_EQ(lines, 1u) << c.name << ": " << log;
+    EXPECT_EQ(log.rfind("[08:03:07.045][Ping][", 0), 0u) << c.name << ": " << log;
+  }
 }
 
 // Run by ctest IcmpProbe.silenced inside a network namespace where loopback ignores echo

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <climits>
 #include <mutex>
+#include <new>
 #include <random>
 #include <thread>
 #include <vector>
@@ -43,8 +44,11 @@ class ControllerTest : public ::testing::Test {
       logs_.push_back(title + L"|" + message);
     };
     ports.CreateThread = [this](std::function<void()> body) {
-      if (failThreads_.load() > 0) {
+      if (passThreads_.load() > 0) {
+        --passThreads_;
+      } else if (failThreads_.load() > 0) {
         --failThreads_;
+        if (failWithBadAlloc_.load()) throw std::bad_alloc();
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
       }
       return std::thread(std::move(body));
@@ -111,6 +115,8 @@ class ControllerTest : public ::testing::Test {
   std::atomic<int> active_{0};
   std::atomic<int> maxActive_{0};
   std::atomic<int> failThreads_{0};
+  std::atomic<int> passThreads_{0};  // creations that succeed before failThreads_ apply
+  std::atomic<bool> failWithBadAlloc_{false};
 };
 
 TEST_F(ControllerTest, StartRunsOnceAndStopWaitsForTheRun) {
@@ -234,31 +240,53 @@ TEST_F(ControllerTest, ExitDuringARestartLeavesNoRunAndNoThread) {
   EXPECT_EQ(active_, 0);
 }
 
+// Whatever a failed creation throws, its flag is cleared, the failure logged, nothing
+// escapes a thread, and the next attempt works.
 TEST_F(ControllerTest, ThreadsThatCannotBeCreatedAreLoggedAndNothingBreaks) {
-  failThreads_ = 1;
-  StartMonitor();
-  EXPECT_FALSE(MonitorRunning.load());  // the next start can try again
-  StartMonitor();
-  ASSERT_TRUE(WaitFor([&] { return started_ == 1; }));
-
-  failThreads_ = 1;
-  RestartMonitor();
-  EXPECT_FALSE(RestartBusy.load());
-
-  StopMonitor();
-  StartMonitor();
-  ASSERT_TRUE(WaitFor([&] { return started_ == 2; }));
-  failThreads_ = 1;
-  // From inside a run, as the run would: a timer that cannot start is not armed.
-  std::thread caller([] { EXPECT_FALSE(StartRevivalTimer(1)); });
-  caller.join();
-  EXPECT_FALSE(RevivalArmedForTesting());
-  StopMonitor();
-
-  std::lock_guard<std::mutex> lock(mutex_);
-  EXPECT_THAT(logs_, ::testing::ElementsAre(L"エラー|監視処理のスレッドを作成できませんでした。",
-                                            L"エラー|監視処理を再起動するスレッドを作成できませんでした。",
-                                            L"エラー|監視処理復活タイマーのスレッドを作成できませんでした。"));
+  struct Path {
+    const char* name;
+    bool inRun;  // done while a run is in progress, as the run arms its revival
+    int pass;    // creations that succeed before the one that fails
+    void (*act)();
+    std::wstring log;
+  };
+  const Path paths[] = {
+      {"start", false, 0, [] { StartMonitor(); }, L"エラー|監視処理のスレッドを作成できませんでした。"},
+      {"restart", false, 0, [] { RestartMonitor(); }, L"エラー|監視処理を再起動するスレッドを作成できませんでした。"},
+      {"start within a restart", false, 1, [] { RestartMonitor(); }, L"エラー|監視処理のスレッドを作成できませんでした。"},
+      {"revival timer", true, 0, [] { StartRevivalTimer(3600); },
+       L"エラー|監視処理復活タイマーのスレッドを作成できませんでした。"},
+  };
+  for (const bool badAlloc : {false, true}) {
+    for (const Path& path : paths) {
+      const std::string name = std::string(path.name) + (badAlloc ? " / bad_alloc" : " / system_error");
+      ResetControllerForTesting();
+      if (path.inRun) {
+        const int before = started_;
+        StartMonitor();
+        ASSERT_TRUE(WaitFor([&] { return started_ == before + 1; })) << name;
+      }
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        logs_.clear();
+      }
+      failWithBadAlloc_ = badAlloc;
+      passThreads_ = path.pass;
+      failThreads_ = 1;
+      path.act();
+      EXPECT_TRUE(WaitFor([] { return !RestartBusy.load(); })) << name;
+      EXPECT_EQ(MonitorRunning.load(), path.inRun) << name;
+      EXPECT_FALSE(RevivalArmedForTesting()) << name;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        EXPECT_THAT(logs_, ::testing::ElementsAre(path.log)) << name;
+      }
+      // Nothing was left set: the same again succeeds.
+      const int before = started_;
+      path.act();
+      EXPECT_TRUE(WaitFor([&] { return path.inRun ? RevivalArmedForTesting() : started_ == before + 1; })) << name;
+    }
+  }
 }
 
 // Start, stop, restart and revival from several threads at random, bounded in time.

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
+#include <system_error>
 
 #include "support/FakeMonitor.h"
 #include "settings/Settings.h"
@@ -319,19 +321,27 @@ TEST(MonitorRunTest, FirstLaunchWaitsUntilUptimeReachesTheInterval) {
 }
 
 TEST(MonitorRunTest, ThreadThatCannotStartIsLoggedAndRetriedNextTick) {
-  ScopedSettingsFile settings(
-      Ini("TargetSSID=Home\r\nReconnectInterval=1\r\nPingTimeout=10\r\nMaxRetryCount=1\r\nEnableMonitorRevival=false\r\n"));
-  FakeMonitor m;
-  m.profiles = {L"Home"};
-  m.threadStartFailures = 1;
-  m.answers = [](int64_t) { return false; };
-  m.Run();
-  EXPECT_EQ(m.launches.size(), 1u);
-  EXPECT_EQ(m.pings.size(), 2u);  // the failed start did not count towards the limit of 1
-  EXPECT_THAT(m.logs, ::testing::Contains(LoggedLine{LogCategory::Monitor, L"エラー",
-                                                     L"再接続コマンドを実行するスレッドを作成できませんでした。"}));
-  EXPECT_FALSE(ReconnectCommandBusy.load());
-  EXPECT_THAT(m.LogTitles(), ::testing::Contains(std::wstring(L"監視処理中止")));
+  const std::function<void()> failures[] = {
+      nullptr,  // the start reports false
+      [] { throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again)); },
+      [] { throw std::bad_alloc(); },
+  };
+  for (const std::function<void()>& failure : failures) {
+    ScopedSettingsFile settings(Ini(
+        "TargetSSID=Home\r\nReconnectInterval=1\r\nPingTimeout=10\r\nMaxRetryCount=1\r\nEnableMonitorRevival=false\r\n"));
+    FakeMonitor m;
+    m.profiles = {L"Home"};
+    m.threadStartFailures = 1;
+    m.threadStartThrow = failure;
+    m.answers = [](int64_t) { return false; };
+    m.Run();
+    EXPECT_EQ(m.launches.size(), 1u);
+    EXPECT_EQ(m.pings.size(), 2u);  // the failed start did not count towards the limit of 1
+    EXPECT_THAT(m.logs, ::testing::Contains(LoggedLine{LogCategory::Monitor, L"エラー",
+                                                       L"再接続コマンドを実行するスレッドを作成できませんでした。"}));
+    EXPECT_FALSE(ReconnectCommandBusy.load());
+    EXPECT_THAT(m.LogTitles(), ::testing::Contains(std::wstring(L"監視処理中止")));
+  }
 }
 
 TEST(MonitorRunTest, FailedTrayIconIsRetriedOnTheNextTick) {

@@ -128,7 +128,7 @@ TEST_F(RunReconnectCommandTest, EmptySsidLogsTheErrorAndReleasesTheFlag) {
   ReconnectCommandBusy.store(true);
   RunReconnectCommandWith(L"", [&](const std::wstring&) {
     ++runs;
-    return std::wstring();
+    return CommandOutcome();
   });
   EXPECT_EQ(runs, 0);
   EXPECT_FALSE(ReconnectCommandBusy.load());
@@ -139,7 +139,7 @@ TEST_F(RunReconnectCommandTest, OutputIsTheTitleAndTheCommandLineTheMessage) {
   RunReconnectCommandWith(L"My \"AP\"", [&](const std::wstring& commandLine) {
     ran = commandLine;
     EXPECT_TRUE(ReconnectCommandBusy.load());  // held while the command runs
-    return std::wstring(L"一行目\r\n二行目\r\n");
+    return CommandOutcome{L"一行目\r\n二行目\r\n"};
   });
   EXPECT_EQ(ran, L"netsh wlan connect name=\"My \\\"AP\\\"\"");
   EXPECT_FALSE(ReconnectCommandBusy.load());
@@ -148,8 +148,8 @@ TEST_F(RunReconnectCommandTest, OutputIsTheTitleAndTheCommandLineTheMessage) {
 
 TEST_F(RunReconnectCommandTest, AThrowingRunnerStillReleasesTheFlag) {
   const std::vector<CommandRunner> runners = {
-      [](const std::wstring&) -> std::wstring { throw std::runtime_error("no process"); },
-      [](const std::wstring&) -> std::wstring { throw 42; },
+      [](const std::wstring&) -> CommandOutcome { throw std::runtime_error("no process"); },
+      [](const std::wstring&) -> CommandOutcome { throw 42; },
       CommandRunner(),  // calling an empty function throws too
   };
   for (const CommandRunner& runner : runners) {
@@ -161,8 +161,8 @@ TEST_F(RunReconnectCommandTest, AThrowingRunnerStillReleasesTheFlag) {
 }
 
 TEST_F(RunReconnectCommandTest, ACommandThatCannotStartLogsAnEmptyTitle) {
-  EXPECT_EQ(RunCommandCapture(L"moorlink-no-such-program wlan"), L"");
-  EXPECT_EQ(RunCommandCapture(L""), L"");
+  EXPECT_EQ(RunCommandCapture(L"moorlink-no-such-program wlan").output, L"");
+  EXPECT_EQ(RunCommandCapture(L"").output, L"");
   RunReconnectCommandWith(L"Home", [](const std::wstring& commandLine) {
     return RunCommandCapture(L"moorlink-no-such-program " + commandLine);
   });

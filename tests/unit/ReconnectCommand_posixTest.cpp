@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "common/Text.h"
 #include "monitor/ReconnectCommand.h"
@@ -25,6 +28,14 @@ std::string Octal(std::string_view bytes) {
     out += static_cast<char>('0' + (b & 7));
   }
   return out;
+}
+
+// Whether the process still runs (a zombie does not).
+bool Running(const std::string& pid) {
+  std::istringstream stat(ReadFileBytes(L"/proc/" + Utf8ToWide(pid) + L"/stat"));
+  std::string skip, state;
+  stat >> skip >> skip >> state;
+  return !state.empty() && state != "Z" && state != "X";
 }
 
 void WriteScript(const std::wstring& path, const std::string& body) {
@@ -138,8 +149,44 @@ TEST_F(ScriptedNetshTest, CaptureReadsEverythingAndDecodesItWhole) {
   for (const Case& c : cases) {
     const std::wstring script = root_.Child(L"with blank") + L"/script" + std::to_wstring(index++) + L".sh";
     WriteScript(script, c.body);
-    EXPECT_EQ(RunCommandCapture(L"\"" + script + L"\" arg"), c.expected) << c.name;
+    EXPECT_EQ(RunCommandCapture(L"\"" + script + L"\" arg").output, c.expected) << c.name;
   }
+}
+
+// A command that outlives the limit, or leaves behind a process that holds its output open,
+// is ended at the limit with everything it started; what it printed is kept.
+TEST_F(ScriptedNetshTest, ACommandStillRunningAtTheLimitIsEndedAndLogged) {
+  using namespace std::chrono_literals;
+  const std::string pids = WideToUtf8(root_.Child(L"pids"));
+  const std::string cases[] = {
+      "echo $$ >> " + pids + "; echo hi; exec sleep 10",
+      "sleep 10 & echo $! >> " + pids + "; echo hi",
+      "echo $$ >> " + pids + "; echo hi; exec sleep 10 >/dev/null 2>&1",  // closes its output only
+  };
+  constexpr auto kLimit = 300ms;
+  std::string expectedLog = kBom;
+  for (const std::string& script : cases) {
+    ReconnectCommandBusy.store(true);
+    const auto start = std::chrono::steady_clock::now();
+    RunReconnectCommandWith(L"Home", [&](const std::wstring&) {
+      return RunCommandCapture(L"/bin/sh -c \"" + Utf8ToWide(script) + L"\"", kLimit);
+    });
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, kLimit) << script;
+    EXPECT_LT(elapsed, kLimit + 1500ms) << script;
+    EXPECT_FALSE(ReconnectCommandBusy.load());
+    expectedLog += NetshLine(L"hi", ReconnectCommandLine(L"Home")) +
+                   NetshLine(L"エラー", L"netshコマンドが60秒以内に終了しなかったため、強制終了しました。");
+  }
+  EXPECT_EQ(LogBytes(), expectedLog);
+  std::istringstream recorded(ReadFileBytes(Utf8ToWide(pids)));
+  int checked = 0;
+  for (std::string pid; recorded >> pid; ++checked) {
+    // SIGKILL is delivered at once, but the process may take a moment to go.
+    for (int i = 0; i < 100 && Running(pid); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(Running(pid)) << pid;
+  }
+  EXPECT_EQ(checked, 3);
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "common/Text.h"
+#include "common/UniqueHandle_win.h"
 #include "log/PathHelpers.h"
 #include "monitor/ReconnectCommand.h"
 #include "support/ReconnectLogTest.h"
@@ -36,6 +38,9 @@ class ScriptedNetshWinTest : public ReconnectLogTest {
   void TearDown() override {
     SetEnvironmentVariableW(kNetshRecordVariable, nullptr);
     SetEnvironmentVariableW(kNetshRepeatVariable, nullptr);
+    SetEnvironmentVariableW(kNetshSleepVariable, nullptr);
+    SetEnvironmentVariableW(kNetshModeVariable, nullptr);
+    SetEnvironmentVariableW(kNetshPidVariable, nullptr);
     ReconnectLogTest::TearDown();
   }
 
@@ -74,10 +79,39 @@ TEST_F(ScriptedNetshWinTest, CaptureKeepsLineEndsAndReadsPastThePipeBuffer) {
   std::wstring expected;
   for (int i = 0; i < 3000; ++i) expected += std::wstring(kNetshStdoutText) + L"\r\n";
   expected += std::wstring(kNetshStderrText) + L"\r\n";
-  const std::wstring output = RunCommandCapture(L"netsh wlan show interfaces");
+  const std::wstring output = RunCommandCapture(L"netsh wlan show interfaces").output;
   EXPECT_EQ(output.size(), expected.size());
   EXPECT_TRUE(output == expected);
   EXPECT_EQ(ReadFileBytes(record_), "netsh wlan show interfaces\n");
+}
+
+// A netsh that never ends, and one whose own child keeps the output open after it has
+// gone, are given up at the limit; a netsh still running then is ended.
+TEST_F(ScriptedNetshWinTest, ACommandStillRunningAtTheLimitIsEnded) {
+  using namespace std::chrono_literals;
+  const std::wstring pidFile = root_.Child(L"pid.txt");
+  SetEnvironmentVariableW(kNetshPidVariable, pidFile.c_str());
+  SetEnvironmentVariableW(kNetshSleepVariable, L"3000");  // the lingering copy's hold on the pipe
+  const std::wstring modes[] = {L"hang", L"spawn"};
+  constexpr auto kLimit = 1500ms;
+  for (const std::wstring& mode : modes) {
+    SetEnvironmentVariableW(kNetshModeVariable, mode.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    const CommandOutcome outcome = RunCommandCapture(L"netsh wlan connect name=\"Home\"", kLimit);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(outcome.timedOut) << WideToUtf8(mode);
+    EXPECT_GE(elapsed, kLimit) << WideToUtf8(mode);
+    EXPECT_LT(elapsed, kLimit + 2000ms) << WideToUtf8(mode);
+    // netsh itself is gone: a process nobody holds any more cannot even be opened.
+    const DWORD pid = std::stoul(ReadFileBytes(pidFile));
+    const UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    DWORD code = 0;
+    EXPECT_TRUE(!process || (GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE)) << WideToUtf8(mode);
+  }
+  // The hanging netsh printed before it hung: what came is kept.
+  SetEnvironmentVariableW(kNetshModeVariable, L"hang");
+  EXPECT_EQ(RunCommandCapture(L"netsh", 1000ms).output,
+            std::wstring(kNetshStdoutText) + L"\r\n" + std::wstring(kNetshStderrText) + L"\r\n");
 }
 
 // The system's own parser agrees with ours on every escaped SSID, so the SSID netsh

@@ -6,6 +6,8 @@
 //                            (GetCommandLineW, UTF-8) and a line feed
 //   MOORLINK_NETSH_REPEAT    how many times the standard-output text is printed (default 1)
 //   MOORLINK_NETSH_SLEEP_MS  milliseconds to wait after printing, before exiting (default 0)
+//   MOORLINK_NETSH_MODE      "hang" or "spawn" (see ScriptedNetshText.h)
+//   MOORLINK_NETSH_PID_FILE  file into which a run in a mode writes its process id
 //
 // Output, in code page 932: "インターフェイス "Wi-Fi" で接続要求が正常に完了しました。"
 // CR LF on standard output, then "標準エラー出力: ソフト表示" CR LF on standard error.
@@ -41,6 +43,35 @@ void WriteAll(HANDLE h, std::string_view bytes) {
   }
 }
 
+void WritePid(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  WriteAll(file, std::to_string(GetCurrentProcessId()));
+  CloseHandle(file);
+}
+
+// A plain copy of this program that inherits the standard handles.
+void SpawnLingeringCopy() {
+  SetEnvironmentVariableW(moorlink::test::kNetshModeVariable, nullptr);
+  SetEnvironmentVariableW(moorlink::test::kNetshPidVariable, nullptr);
+  wchar_t self[MAX_PATH];
+  if (GetModuleFileNameW(nullptr, self, MAX_PATH) == 0) return;
+  std::wstring line = L"netsh";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  SetHandleInformation(startup.hStdOutput, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  SetHandleInformation(startup.hStdError, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  PROCESS_INFORMATION info = {};
+  if (CreateProcessW(self, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+}
+
 void Record(const std::wstring& path) {
   const wchar_t* line = GetCommandLineW();
   const int length = static_cast<int>(std::wcslen(line));
@@ -63,11 +94,19 @@ int main() {
   // Recorded first: once the caller sees the process end, the record is complete.
   const std::wstring record = Variable(kNetshRecordVariable);
   if (!record.empty()) Record(record);
+  const std::wstring mode = Variable(kNetshModeVariable);
+  const std::wstring pidFile = Variable(kNetshPidVariable);
+  if (!mode.empty() && !pidFile.empty()) WritePid(pidFile);
+  if (mode == L"spawn") {
+    SpawnLingeringCopy();
+    return 0;
+  }
   const unsigned long repeat = Number(kNetshRepeatVariable, 1);
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   for (unsigned long i = 0; i < repeat; ++i) WriteAll(out, kNetshStdoutCp932);
   WriteAll(GetStdHandle(STD_ERROR_HANDLE), kNetshStderrCp932);
   const unsigned long sleepMs = Number(kNetshSleepVariable, 0);
   if (sleepMs > 0) Sleep(sleepMs);
+  if (mode == L"hang") Sleep(INFINITE);
   return 0;
 }
