@@ -37,10 +37,10 @@ cmp "$app/Readme.txt" "$source/src/resources/Readme.txt" || { echo "FAIL: Readme
 # The driver runs from a folder of its own, so that the program's folder holds only what
 # the zip and the program put there.
 cp "$driver" "$tools/driver.exe"
-work=$app
+work=$tools  # the helpers' scratch files (screen grabs) stay out of the program's folder
 shot_prefix=package-
 source "$(dirname "$0")/shell_lib.sh"
-drive() { (cd "$tools" && "$wine" driver.exe "$@" </dev/null 2>/dev/null | tr -d '\r'); }
+log() { cat "$app"/*_log/*.txt 2>/dev/null || true; }
 user=$(id -un)
 
 "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
