@@ -36,6 +36,22 @@ bool EnsureUnicodeProfile(const std::wstring& path) {
   return false;
 }
 
+// The profile API handles no path of MAX_PATH characters or more: it then reads every
+// key as its default and writes nothing. A deep folder is reached through its short
+// name instead, where the volume has short names; otherwise the path stays as it is.
+std::wstring ProfileApiPath(const std::wstring& path) {
+  if (path.size() < MAX_PATH) return path;
+  const size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return path;
+  const std::wstring folder = path.substr(0, slash);
+  const DWORD needed = GetShortPathNameW(folder.c_str(), nullptr, 0);
+  if (needed == 0) return path;
+  std::vector<wchar_t> buffer(needed, L'\0');
+  const DWORD n = GetShortPathNameW(folder.c_str(), buffer.data(), needed);
+  if (n == 0 || n >= needed) return path;
+  return std::wstring(buffer.data(), n) + path.substr(slash);
+}
+
 }  // namespace
 
 std::wstring ProfileReadString(const std::wstring& path, const std::wstring& section, const std::wstring& key,
@@ -44,21 +60,23 @@ std::wstring ProfileReadString(const std::wstring& path, const std::wstring& sec
   if (bufferChars == 0) return {};
   std::vector<wchar_t> buffer(bufferChars, L'\0');
   const DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), defaultValue.c_str(), buffer.data(),
-                                           static_cast<DWORD>(bufferChars), path.c_str());
+                                           static_cast<DWORD>(bufferChars), ProfileApiPath(path).c_str());
   return std::wstring(buffer.data(), n);
 }
 
 int ProfileReadInt(const std::wstring& path, const std::wstring& section, const std::wstring& key,
                    int defaultValue) {
   if (path.empty()) return defaultValue;
-  return static_cast<int>(GetPrivateProfileIntW(section.c_str(), key.c_str(), defaultValue, path.c_str()));
+  return static_cast<int>(
+      GetPrivateProfileIntW(section.c_str(), key.c_str(), defaultValue, ProfileApiPath(path).c_str()));
 }
 
 bool ProfileWriteString(const std::wstring& path, const std::wstring& section, const std::wstring& key,
                         const std::wstring& value) {
   if (path.empty()) return false;
-  if (!EnsureUnicodeProfile(path)) return false;
-  return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != FALSE;
+  const std::wstring usable = ProfileApiPath(path);
+  if (!EnsureUnicodeProfile(usable)) return false;
+  return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), usable.c_str()) != FALSE;
 }
 
 }  // namespace moorlink

@@ -18,6 +18,8 @@
 //   clipped <title>                     prints "<id> <reason>" for each control of the shown page
 //                                       that leaves the page or whose text is wider than it
 //   list                                prints "<class> <title>" of each visible top-level window
+//   exists <class>                      exit 0 when a top-level window of that class exists,
+//                                       shown or not (the program's hidden main window)
 // Titles are UTF-8 on the command line. Exit 1 when the window is not there.
 #include <windows.h>
 #include <commctrl.h>
@@ -180,6 +182,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
+  if (action == L"exists") return FindWindowW(arg(2).c_str(), nullptr) ? 0 : 1;
   if (action == L"list") {
     EnumWindows(
         [](HWND w, LPARAM) -> BOOL {

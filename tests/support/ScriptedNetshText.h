@@ -7,6 +7,8 @@ namespace moorlink::test {
 
 // File to which every run appends its command line (UTF-8) and a line feed.
 inline constexpr wchar_t kNetshRecordVariable[] = L"MOORLINK_NETSH_RECORD";
+// File to which every run appends its arguments as split by its C runtime (hex UTF-8).
+inline constexpr wchar_t kNetshArgvVariable[] = L"MOORLINK_NETSH_ARGV";
 // How many times the standard-output text is printed (default 1).
 inline constexpr wchar_t kNetshRepeatVariable[] = L"MOORLINK_NETSH_REPEAT";
 // Milliseconds to wait after printing, before exiting (default 0).

@@ -36,6 +36,30 @@ TEST(ProfileFileWinTest, JapaneseSsidAndEmojiVoiceSurviveTheProfileApi) {
   EXPECT_EQ(std::wstring(buffer), voice);
 }
 
+// An exe folder deep enough that the settings file's path has MAX_PATH characters or
+// more: what is written reads back, from a file at the long path itself.
+TEST(ProfileFileWinTest, DeepFolderKeepsItsSettings) {
+  TempDir dir;
+  std::wstring folder = dir.path();
+  while (folder.size() < MAX_PATH) {
+    folder += L"\\abcdefghijklmnopqrstuvwxyz";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  }
+  ScopedSettingsFile settings;  // puts SettingsPath back afterwards
+  SettingsPath = folder + L"\\user_Moorlink.ini";
+  ASSERT_TRUE(WriteSetting(keys::TargetSSID, std::wstring(L"\u81ea\u5b85")));
+  ASSERT_TRUE(WriteSetting(keys::PingTimeout, 1500));
+  EXPECT_EQ(TargetSSID(), L"\u81ea\u5b85");
+  EXPECT_EQ(PingTimeout(), 1500);
+  EXPECT_EQ(ReadFileBytes(SettingsPath).substr(0, 2), "\xFF\xFE");
+  // The folders go before TempDir removes its own.
+  DeleteFileW(SettingsPath.c_str());
+  while (folder.size() > dir.path().size()) {
+    RemoveDirectoryW(folder.c_str());
+    folder.resize(folder.find_last_of(L'\\'));
+  }
+}
+
 TEST(ProfileFileWinTest, EmptyExistingFileGetsTheMarkToo) {
   ScopedSettingsFile settings;
   WriteFileBytes(settings.path(), "");

@@ -4,6 +4,9 @@
 // Environment (all optional):
 //   MOORLINK_NETSH_RECORD    file to which each run appends its full command line
 //                            (GetCommandLineW, UTF-8) and a line feed
+//   MOORLINK_NETSH_ARGV      file to which each run appends the arguments its C runtime
+//                            split from that line (argv[1..]), each as the hex digits of
+//                            its UTF-8 bytes, separated by blanks, then a line feed
 //   MOORLINK_NETSH_REPEAT    how many times the standard-output text is printed (default 1)
 //   MOORLINK_NETSH_SLEEP_MS  milliseconds to wait after printing, before exiting (default 0)
 //   MOORLINK_NETSH_MODE      "hang" or "spawn" (see ScriptedNetshText.h)
@@ -72,13 +75,30 @@ void SpawnLingeringCopy() {
   }
 }
 
-void Record(const std::wstring& path) {
-  const wchar_t* line = GetCommandLineW();
-  const int length = static_cast<int>(std::wcslen(line));
+std::string Utf8(const wchar_t* text) {
+  const int length = static_cast<int>(std::wcslen(text));
   std::string utf8(static_cast<size_t>(length) * 4 + 1, '\0');
-  const int n = WideCharToMultiByte(CP_UTF8, 0, line, length, utf8.data(), static_cast<int>(utf8.size()), nullptr,
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), static_cast<int>(utf8.size()), nullptr,
                                     nullptr);
   utf8.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return utf8;
+}
+
+// Hex keeps every byte of an argument (blanks, quotes, line breaks) on one line.
+std::string HexArguments(int argc, wchar_t** argv) {
+  static const char digits[] = "0123456789abcdef";
+  std::string line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) line += ' ';
+    for (const unsigned char b : Utf8(argv[i])) {
+      line += digits[b >> 4];
+      line += digits[b & 15];
+    }
+  }
+  return line;
+}
+
+void Append(const std::wstring& path, std::string utf8) {
   utf8 += '\n';
   HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -89,11 +109,13 @@ void Record(const std::wstring& path) {
 
 }  // namespace
 
-int main() {
+int wmain(int argc, wchar_t** argv) {
   using namespace moorlink::test;
   // Recorded first: once the caller sees the process end, the record is complete.
   const std::wstring record = Variable(kNetshRecordVariable);
-  if (!record.empty()) Record(record);
+  if (!record.empty()) Append(record, Utf8(GetCommandLineW()));
+  const std::wstring argvRecord = Variable(kNetshArgvVariable);
+  if (!argvRecord.empty()) Append(argvRecord, HexArguments(argc, argv));
   const std::wstring mode = Variable(kNetshModeVariable);
   const std::wstring pidFile = Variable(kNetshPidVariable);
   if (!mode.empty() && !pidFile.empty()) WritePid(pidFile);

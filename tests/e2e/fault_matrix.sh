@@ -1,0 +1,355 @@
+#!/usr/bin/env bash
+# Moorlink.exe under Wine and Xvfb against a hostile environment, one case at a time, each
+# bounded in time: unwritable or misplaced log folder and settings file, a huge garbage
+# settings file, netsh missing or hanging, broken VOICEVOX libraries, a very long exe
+# folder, odd SSIDs from the Wi-Fi double, and a shell restart during an outage. In every
+# case the program must start, keep its hidden window and tray icon, write what it can,
+# show no crash dialog, and end with exit code 0 soon after the tray menu's exit command.
+#
+# usage: fault_matrix.sh WINEPREFIX ARTIFACTS MOORLINK_EXE DRIVER_EXE NETSH_EXE WLANAPI_DLL
+#                        VOICEVOX_CORE_DLL PARTIAL_VOICEVOX_CORE_DLL
+# Environment:
+#   MOORLINK_MATRIX_CASES          blank-separated case names to run (default: all)
+# Re-executes itself inside `unshare -n -m` and xvfb-run; needs root. The private mount
+# namespace carries the read-only mounts; the private network namespace the silenced ICMP.
+set -euo pipefail
+
+if [ -z "${MOORLINK_IN_NETNS:-}" ]; then
+  exec unshare -n -m env MOORLINK_IN_NETNS=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+prefix=$1 artifacts=$2 exe=$3 driver=$4 netsh=$5 wlanapi=$6 core=$7 partial_core=$8
+ip link set lo up
+sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
+MOORLINK_EXTRA_OVERRIDES="wlanapi=n" source "$(dirname "$0")/wine_prefix.sh" "$prefix"
+mkdir -p "$artifacts"
+shot_prefix=matrix-
+user=$(id -un)
+base=$(mktemp -d)
+system_netsh="$WINEPREFIX/drive_c/windows/system32/netsh.exe"
+
+mounts=()
+# Between cases Wine stays up (its tray too), unless a case leaves a process behind.
+kill_wine=1
+cleanup() {
+  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0 || true
+  [ -z "$kill_wine" ] || "$wineserver" -k </dev/null >/dev/null 2>&1 || true
+  kill_wine=
+  local m
+  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || true; done
+  mounts=()
+  [ ! -f "$system_netsh.away" ] || mv "$system_netsh.away" "$system_netsh"
+}
+trap 'kill_wine=1; cleanup; rm -rf "$base"' EXIT
+
+source "$(dirname "$0")/shell_lib.sh"
+
+want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " == *" $1 "* ]]; }
+
+# begin NAME [FOLDER]: a fresh exe folder with the program, the driver and the doubles.
+begin() {
+  name=$1
+  work=${2:-$base/$1}
+  mkdir -p "$work"
+  cp "$exe" "$work/Moorlink.exe"
+  cp "$driver" "$work/driver.exe"
+  cp "$netsh" "$work/netsh.exe"
+  cp "$wlanapi" "$work/wlanapi.dll"
+  ini="$work/${user}_Moorlink.ini"
+  logdir="$work/${user}_log"
+  # One connected interface "Home" with its saved profile.
+  printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65' 'profile Home' >"$work/wlan.scenario"
+  export MOORLINK_WLAN_SCENARIO="$work/wlan.scenario"
+  export MOORLINK_NETSH_RECORD="$work/netsh.record"
+  export MOORLINK_NETSH_ARGV="$work/netsh.argv"
+  unset MOORLINK_NETSH_SLEEP_MS
+  echo "--- case $name"
+}
+# No Wi-Fi at all: monitoring does not start, so nothing is pinged whatever the settings.
+no_wifi() { : >"$work/wlan.scenario"; }
+# write_ini LINE...: the settings file as the program writes it, UTF-16LE with a BOM.
+write_ini() {
+  { printf '\xff\xfe'; printf '%s\r\n' "$@" | iconv -f UTF-8 -t UTF-16LE; } >"$ini"
+}
+standard_ini() {
+  write_ini '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' 'PingTimeout=300' \
+    'ReconnectInterval=1' 'MaxRetryCount=0' '[Log]' 'UseLog=true' "$@"
+}
+outage() { sysctl -q -w net.ipv4.icmp_echo_ignore_all=1; }
+
+launch() {
+  "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
+  (cd "$work" && "$wine" Moorlink.exe </dev/null >"$work/moorlink.out" 2>&1; echo "exit $?" >"$work/moorlink.exit") &
+  started=$SECONDS
+  wait_for 60 "the hidden main window" drive exists MoorlinkClass
+}
+# No crash dialog of this prefix's Wine, and the program has not ended by itself.
+crashed() {
+  local p
+  for p in $(pgrep -x winedbg; pgrep -f 'winedbg\.exe'); do
+    grep -qz "^WINEPREFIX=$WINEPREFIX\$" "/proc/$p/environ" 2>/dev/null && return 0
+  done
+  drive list | grep -q -i -e 'program error' -e 'winedbg' && return 0
+  return 1
+}
+still_running() {
+  crashed && fail "$name: a crash dialog appeared"
+  [ ! -f "$work/moorlink.exit" ] || fail "$name: the program ended by itself ($(cat "$work/moorlink.exit"))"
+  drive exists MoorlinkClass || fail "$name: the hidden main window is gone"
+}
+# Alive a few seconds after start, with its icon in the tray.
+settle() {
+  local colour=$1
+  sleep 2
+  still_running
+  wait_for 20 "the $colour tray icon" icon_is "$colour"
+}
+finish() {
+  still_running
+  shot "$name"
+  drive command 40001
+  local asked=$SECONDS
+  wait_for 15 "the program to end after the exit command" test -f "$work/moorlink.exit"
+  grep -q -x 'exit 0' "$work/moorlink.exit" || fail "$name: exit code $(cat "$work/moorlink.exit")"
+  crashed && fail "$name: a crash dialog appeared at exit"
+  echo "case $name: passed (ran $((asked - started)) s, ended $((SECONDS - asked)) s after the exit command)"
+  cleanup
+}
+hex() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n'; }
+ini_md5() { md5sum <"$ini"; }
+sheet='設定 - Moorlink'
+# The settings sheet's OK on its first page: every monitoring key is written.
+save_settings() {
+  drive command 40004
+  drive wait '#32770' "$sheet" 10000 || fail "$name: no settings sheet"
+  drive click "$sheet" 1
+  drive gone '#32770' "$sheet" 10000 || fail "$name: the settings sheet stayed open after OK"
+}
+
+# A log folder on a read-only file system: the lines are dropped, monitoring goes on.
+if want log-folder-readonly; then
+  begin log-folder-readonly
+  standard_ini
+  mkdir "$logdir"
+  mount -t tmpfs -o ro,size=64k tmpfs "$logdir"
+  mounts+=("$logdir")
+  launch
+  settle blue
+  [ -z "$(ls -A "$logdir")" ] || fail "$name: something was written into the read-only folder"
+  finish
+fi
+
+# A plain file where the log folder belongs: left untouched.
+if want log-folder-is-file; then
+  begin log-folder-is-file
+  standard_ini
+  printf 'not a folder\n' >"$logdir"
+  launch
+  settle blue
+  [ "$(cat "$logdir")" = 'not a folder' ] || fail "$name: the file in the log folder's place changed"
+  finish
+fi
+
+# A settings file on a read-only mount: read as usual; OK in the settings sheet fails
+# quietly and the file stays as it was.
+if want ini-readonly; then
+  begin ini-readonly
+  standard_ini
+  mount --bind "$ini" "$ini"
+  mount -o remount,ro,bind "$ini"
+  mounts+=("$ini")
+  before=$(ini_md5)
+  launch
+  settle blue
+  wait_for 10 "the log (the settings were read)" has_at_least '[Process][ソフト起動]' 1
+  save_settings
+  wait_for 20 "monitoring restarted after OK" has_at_least '[Monitor][監視処理開始]' 2
+  [ "$(ini_md5)" = "$before" ] || fail "$name: the read-only settings file changed"
+  settle blue
+  finish
+fi
+
+# A folder where the settings file belongs: every key reads as its default (no log, no
+# Wi-Fi here, so no monitoring); OK in the sheet fails quietly.
+if want ini-is-folder; then
+  begin ini-is-folder
+  no_wifi
+  mkdir "$ini"
+  launch
+  settle red
+  save_settings
+  settle red
+  [ -d "$ini" ] && [ -z "$(ls -A "$ini")" ] || fail "$name: the folder in the settings file's place changed"
+  [ ! -e "$logdir" ] || fail "$name: a log was written although logging is off by default"
+  finish
+fi
+
+# 50 MB of random bytes as the settings file, then a valid [Log] section. No Wi-Fi, so
+# nothing is pinged.
+if want ini-garbage; then
+  begin ini-garbage
+  no_wifi
+  # The first two bytes are fixed so that the file is not taken as UTF-16.
+  { printf 'xx'; head -c $((50 * 1024 * 1024)) /dev/urandom; printf '\r\n[Log]\r\nUseLog=true\r\n'; } >"$ini"
+  before=$(ini_md5)
+  launch
+  echo "main window $((SECONDS - started)) s after the start"
+  settle red
+  [ "$(ini_md5)" = "$before" ] || fail "$name: the settings file changed"
+  wait_for 10 "the log switched on by the section after the garbage" has_at_least '[Process][ソフト起動]' 1
+  finish
+fi
+
+# No netsh anywhere (not beside the exe, not in system32): every reconnect fails to start,
+# is logged, and the next one is tried; pings go on.
+if want netsh-missing; then
+  begin netsh-missing
+  standard_ini
+  rm "$work/netsh.exe"
+  mv "$system_netsh" "$system_netsh.away"
+  outage
+  launch
+  settle amber
+  wait_for 20 "two reconnect attempts" has_at_least '[Netsh]' 2
+  pings=$(count '[Ping][タイムアウト]') attempts=$(count '[Netsh]')
+  sleep 4
+  still_running
+  [ "$(count '[Ping][タイムアウト]')" -gt "$pings" ] || fail "$name: pings stopped"
+  [ "$(count '[Netsh]')" -gt "$attempts" ] || fail "$name: reconnect attempts stopped"
+  [ ! -e "$work/netsh.record" ] || fail "$name: a netsh ran after all"
+  echo "logged: $(log | grep -F -m 1 '[Netsh]')"
+  finish
+fi
+
+netsh_runs_at_least() { [ "$(wc -l <"$work/netsh.record")" -ge "$1" ]; }
+# A netsh that never ends: while it runs no second one starts and pings go on; at the
+# command's time bound it is ended with a [Netsh][エラー] line and the next reconnect starts.
+if want netsh-hangs; then
+  begin netsh-hangs
+  standard_ini
+  export MOORLINK_NETSH_SLEEP_MS=4294967295  # INFINITE
+  kill_wine=1
+  outage
+  launch
+  settle amber
+  wait_for 20 "the hanging netsh to start" test -s "$work/netsh.record"
+  pings=$(count '[Ping][タイムアウト]')
+  sleep 5
+  still_running
+  [ "$(count '[Ping][タイムアウト]')" -ge $((pings + 3)) ] || fail "$name: pings stopped while netsh hangs"
+  [ "$(wc -l <"$work/netsh.record")" = 1 ] || fail "$name: a second netsh started while the first one runs"
+  wait_for 80 "the reconnect command's time bound" has_at_least '[Netsh][エラー]' 1
+  wait_for 20 "the next reconnect after the bound" netsh_runs_at_least 2
+  still_running
+  finish
+fi
+
+# VOICEVOX libraries that cannot serve, with speech as the notification mode: the start
+# notice (a spoken one) does not bring the program down. voicevox_case NAME LIBRARY
+voicevox_case() {
+  begin "$1"
+  standard_ini '[Notify]' 'NotifyMode=2' 'VoiceName=voicevox: 四国めたん(ノーマル)'
+  cp "$2" "$work/voicevox_core.dll"
+  : >"$work/voicevox_onnxruntime.dll"
+  mkdir -p "$work/open_jtalk_dic_utf_8-1.11" "$work/vvms"
+  printf '%s' '[{"name":"四国めたん","styles":[{"name":"ノーマル","id":2}]}]' >"$work/vvms/0.vvm"
+  launch
+  settle blue
+  wait_for 20 "answered pings" has_at_least '[Ping][成功]' 2
+  finish
+}
+if want voicevox-not-dll; then
+  # Starts like an executable, is none.
+  printf 'MZ\x90\x00 not a library at all\r\n' >"$base/not-a-dll"
+  voicevox_case voicevox-not-dll "$base/not-a-dll"
+fi
+if want voicevox-missing-export; then
+  voicevox_case voicevox-missing-export "$partial_core"
+fi
+
+# An exe folder whose Windows path (Z:\...) is 250 characters or more: the settings file
+# and the log folder beside it are used as anywhere else.
+if want long-folder; then
+  long=$base/long
+  while [ $((${#long} + 2)) -lt 252 ]; do long=$long/abcdefghijklmnopqrstuvwxyz; done
+  long=${long:0:250}
+  begin long-folder "$long"
+  standard_ini
+  echo "exe folder: $((${#work} + 2)) characters as a Windows path"
+  launch
+  settle blue
+  wait_for 20 "answered pings in the log beside the exe" has_at_least '[Ping][成功]' 2
+  finish
+fi
+
+# expect_netsh_name TEXT: the first reconnect's arguments, as netsh's C runtime split them.
+expect_netsh_name() {
+  wait_for 20 "a reconnect command" test -s "$work/netsh.argv"
+  local want got
+  want="$(hex wlan) $(hex connect) $(hex "name=$1")"
+  got=$(head -n 1 "$work/netsh.argv")
+  [ "$got" = "$want" ] || fail "$name: netsh got $got, expected $want ($(head -n 1 "$work/netsh.record"))"
+}
+
+# An SSID that is not UTF-8 (a cut sequence, a lone continuation byte, 0xFF): each bad
+# sequence becomes U+FFFD, in the log and on netsh's command line alike.
+if want ssid-not-utf8; then
+  begin ssid-not-utf8
+  standard_ini
+  write_ini '[AutoReconnect]' 'PingAddress=127.0.0.1' 'PingInterval=1' 'PingTimeout=300' \
+    'ReconnectInterval=1' 'MaxRetryCount=0' '[Log]' 'UseLog=true'
+  printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 e6972c80ff41' >"$work/wlan.scenario"
+  outage
+  launch
+  settle amber
+  decoded=$'\uFFFD,\uFFFD\uFFFDA'
+  wait_for 20 "the chosen SSID in the log" has_at_least "現在接続中のSSID「$decoded」" 1
+  expect_netsh_name "$decoded"
+  log | iconv -f UTF-8 -t UTF-8 >/dev/null || fail "$name: the log is not valid UTF-8"
+  finish
+fi
+
+# Profile names that a command line can break: each reaches netsh as exactly one argument.
+if want ssid-hostile; then
+  ssids=(
+    'say "hi" &|<>^%PATH%! 自宅のWi-Fi　５Ｇ 📶 Café'
+    'q\"x\\"y back\slash\\ end\\'
+    '"quoted"'
+    ' two  blanks '
+  )
+  for i in "${!ssids[@]}"; do
+    ssid=${ssids[$i]}
+    begin "ssid-hostile-$i"
+    # A value with blank edges or a pair of outer quotes is stored inside an extra pair,
+    # as the program itself would write it.
+    value=$ssid
+    if [[ $ssid == [\ \"]* || $ssid == *[\ \"] ]]; then value="\"$ssid\""; fi
+    write_ini '[AutoReconnect]' "TargetSSID=$value" 'PingAddress=127.0.0.1' 'PingInterval=1' 'PingTimeout=300' \
+      'ReconnectInterval=1' 'MaxRetryCount=0' '[Log]' 'UseLog=true'
+    printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 4' "profile $ssid" >"$work/wlan.scenario"
+    outage
+    launch
+    wait_for 20 "the SSID from the settings" has_at_least "ユーザー設定のSSID「$ssid」" 1
+    expect_netsh_name "$ssid"
+    finish
+  done
+fi
+
+# The shell restarts during an outage: the icon comes back (amber) and monitoring goes on.
+if want shell-restart-outage; then
+  begin shell-restart-outage
+  standard_ini
+  outage
+  launch
+  settle amber
+  wait_for 20 "a reconnect" test -s "$work/netsh.record"
+  drive taskbar-created || fail "$name: the icon could not be deleted for the shell restart"
+  pings=$(count '[Ping][タイムアウト]') runs=$(wc -l <"$work/netsh.record")
+  sleep 1
+  wait_for 10 "the amber icon after the shell restart" icon_is amber
+  wait_for 20 "pings after the shell restart" has_at_least '[Ping][タイムアウト]' $((pings + 2))
+  wait_for 20 "reconnects after the shell restart" eval '[ "$(wc -l <"$work/netsh.record")" -gt "$runs" ]'
+  finish
+fi
+
+echo "e2e fault matrix: passed"
