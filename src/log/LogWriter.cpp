@@ -15,9 +15,12 @@
 namespace moorlink {
 namespace {
 
+// Detached threads (a reconnect command, a message box, speech) may still log while
+// static destructors run at exit, so the state they reach is made once and never destroyed.
+
 // Serialises all writing and guards the date cache.
 std::mutex& LogLock() {
-  static std::mutex lock;
+  static std::mutex& lock = *new std::mutex;
   return lock;
 }
 
@@ -28,17 +31,17 @@ struct DateCache {
   std::wstring text;
 };
 DateCache& TheDateCache() {
-  static DateCache cache;
+  static DateCache& cache = *new DateCache;
   return cache;
 }
 
 std::mutex& FolderInitLock() {
-  static std::mutex lock;
+  static std::mutex& lock = *new std::mutex;
   return lock;
 }
 std::atomic<bool> g_folderReady{false};
 std::wstring& FolderText() {
-  static std::wstring folder;
+  static std::wstring& folder = *new std::wstring;
   return folder;
 }
 
