@@ -1,6 +1,7 @@
 #include "log/LogWriter.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,7 +15,14 @@
 namespace moorlink {
 namespace {
 
-std::mutex g_logLock;  // serialises all writing and guards the date cache
+// Detached threads (a reconnect command, a message box, speech) may still log while
+// static destructors run at exit, so the state they reach is made once and never destroyed.
+
+// Serialises all writing and guards the date cache.
+std::mutex& LogLock() {
+  static std::mutex& lock = *new std::mutex;
+  return lock;
+}
 
 struct DateCache {
   int year = -1;
@@ -22,11 +30,20 @@ struct DateCache {
   int day = -1;
   std::wstring text;
 };
-DateCache g_dateCache;
+DateCache& TheDateCache() {
+  static DateCache& cache = *new DateCache;
+  return cache;
+}
 
-std::mutex g_folderInitLock;
+std::mutex& FolderInitLock() {
+  static std::mutex& lock = *new std::mutex;
+  return lock;
+}
 std::atomic<bool> g_folderReady{false};
-std::wstring g_folder;
+std::wstring& FolderText() {
+  static std::wstring& folder = *new std::wstring;
+  return folder;
+}
 
 std::atomic<LocalTime (*)()> g_clock{nullptr};
 
@@ -67,34 +84,41 @@ std::wstring Padded(int value, int width) {
 }
 
 // Needs the log lock (the date cache).
-std::wstring LogFilePathLocked(const std::wstring& folder) {
+std::wstring LogFilePathLocked(const std::wstring& folder, const LocalTime& t) {
   if (folder.empty()) return {};
-  const LocalTime t = Now();
-  if (t.year != g_dateCache.year || t.month != g_dateCache.month || t.day != g_dateCache.day) {
-    g_dateCache.year = t.year;
-    g_dateCache.month = t.month;
-    g_dateCache.day = t.day;
-    g_dateCache.text = FormatLogDate(t);
+  DateCache& cache = TheDateCache();
+  if (t.year != cache.year || t.month != cache.month || t.day != cache.day) {
+    cache.year = t.year;
+    cache.month = t.month;
+    cache.day = t.day;
+    cache.text = FormatLogDate(t);
   }
-  return folder + kPathSeparator + g_dateCache.text + L".txt";
+  return folder + kPathSeparator + cache.text + L".txt";
 }
 
+// Appends bytes to the file at path, creating it (and its folder) when missing. The file
+// that is empty once open is the one that gets the byte-order mark, in the same write as
+// the first line, so a date that turns meanwhile cannot leave a day's file without it.
 // Needs the log lock.
-void EnsureLogFileLocked(const std::wstring& folder) {
-  if (!UseLog()) return;
-  const std::wstring path = LogFilePathLocked(folder);
-  if (path.empty()) return;
+void AppendLocked(const std::wstring& folder, const std::wstring& path, const std::string& bytes) {
+  if (folder.empty() || path.empty()) return;
   const std::filesystem::path file = ToFsPath(path);
   std::error_code ec;
   const bool exists = std::filesystem::exists(file, ec);
-  // When the test itself fails (access denied, say) do nothing: truncating a file we
-  // could not see would destroy it. The append that follows succeeds or drops the line.
-  if (exists || ec) return;
-  if (folder.empty()) return;
-  std::filesystem::create_directories(ToFsPath(folder), ec);
+  // When the test itself fails (access denied, say) create nothing: a file we could not
+  // see may be there, and the line is not worth guessing.
   if (ec) return;
-  std::ofstream out(file, std::ios::out | std::ios::binary | std::ios::trunc);
-  if (out) out.write("\xEF\xBB\xBF", 3);
+  if (!exists) {
+    std::filesystem::create_directories(ToFsPath(folder), ec);
+    if (ec) return;
+  }
+  std::ofstream out(file, std::ios::out | std::ios::app | std::ios::binary);
+  if (!out) return;
+  const std::uintmax_t size = std::filesystem::file_size(file, ec);
+  if (!ec && size == 0) {
+    out.write("\xEF\xBB\xBF", 3);
+  }
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -108,13 +132,11 @@ void WriteLog(LogCategory category, const std::wstring& title, const std::wstrin
     // The folder's one-time computation has its own lock; take it before the log lock so
     // that no thread ever holds both.
     const std::wstring folder = LogFolderPath();
-    std::lock_guard<std::mutex> lock(g_logLock);
-    EnsureLogFileLocked(folder);
-    const std::string line = FormatLogLine(category, title, message, Now());
-    const std::wstring path = LogFilePathLocked(folder);
-    if (path.empty()) return;
-    std::ofstream out(ToFsPath(path), std::ios::out | std::ios::app | std::ios::binary);
-    if (out) out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    std::lock_guard<std::mutex> lock(LogLock());
+    // One reading of the clock names the file and stamps the line.
+    const LocalTime now = Now();
+    const std::string line = FormatLogLine(category, title, message, now);
+    AppendLocked(folder, LogFilePathLocked(folder, now), line);
   } catch (...) {
     // A log line is never worth a failure of its caller.
   }
@@ -141,28 +163,29 @@ std::wstring ComposeLogFolder(const std::wstring& exeFolder, std::wstring userNa
 }
 
 std::wstring LogFolderPath() {
-  if (g_folderReady.load(std::memory_order_acquire)) return g_folder;
-  std::lock_guard<std::mutex> lock(g_folderInitLock);
+  if (g_folderReady.load(std::memory_order_acquire)) return FolderText();
+  std::lock_guard<std::mutex> lock(FolderInitLock());
   if (!g_folderReady.load(std::memory_order_relaxed)) {
     std::wstring user;
     if (!LogonUserName(user)) user.clear();
-    g_folder = ComposeLogFolder(ExeFolderPath(), user);
+    FolderText() = ComposeLogFolder(ExeFolderPath(), user);
     g_folderReady.store(true, std::memory_order_release);
   }
-  return g_folder;
+  return FolderText();
 }
 
 std::wstring LogFilePath() {
   const std::wstring folder = LogFolderPath();
-  std::lock_guard<std::mutex> lock(g_logLock);
-  return LogFilePathLocked(folder);
+  std::lock_guard<std::mutex> lock(LogLock());
+  return LogFilePathLocked(folder, Now());
 }
 
 void EnsureLogFile() {
   try {
+    if (!UseLog()) return;
     const std::wstring folder = LogFolderPath();
-    std::lock_guard<std::mutex> lock(g_logLock);
-    EnsureLogFileLocked(folder);
+    std::lock_guard<std::mutex> lock(LogLock());
+    AppendLocked(folder, LogFilePathLocked(folder, Now()), {});
   } catch (...) {
   }
 }
@@ -188,8 +211,8 @@ std::string FormatLogLine(LogCategory category, const std::wstring& title, const
 void SetLogClockForTesting(LocalTime (*clock)()) { g_clock.store(clock); }
 
 void SetLogFolderForTesting(const std::wstring& folder) {
-  std::lock_guard<std::mutex> lock(g_folderInitLock);
-  g_folder = folder;
+  std::lock_guard<std::mutex> lock(FolderInitLock());
+  FolderText() = folder;
   g_folderReady.store(true, std::memory_order_release);
 }
 

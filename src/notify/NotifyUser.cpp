@@ -11,11 +11,13 @@
 namespace moorlink {
 namespace {
 
-NotifyPorts g_ports;
+// The dispatcher's state is made once and never destroyed: a thread that notifies while
+// the process exits must not find it gone.
+NotifyPorts& g_ports = *new NotifyPorts;
 
 // Guards the registered player only; never held while calling out.
-std::mutex g_playerLock;
-std::shared_ptr<SpeechPlayer> g_player;
+std::mutex& g_playerLock = *new std::mutex;
+std::shared_ptr<SpeechPlayer>& g_player = *new std::shared_ptr<SpeechPlayer>;
 
 std::shared_ptr<SpeechPlayer> RegisteredPlayer() {
   std::lock_guard lock(g_playerLock);

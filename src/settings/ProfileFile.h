@@ -16,7 +16,14 @@ std::wstring ProfileReadString(const std::wstring& path, const std::wstring& sec
 int ProfileReadInt(const std::wstring& path, const std::wstring& section, const std::wstring& key,
                    int defaultValue);
 
+// A file that is there but cannot be read whole is left untouched and the write fails.
 bool ProfileWriteString(const std::wstring& path, const std::wstring& section, const std::wstring& key,
                         const std::wstring& value);
+
+#ifndef _WIN32
+// Test seam of the POSIX build: the read(2) behind loading the file; null restores it.
+using ProfileReadFunction = std::ptrdiff_t (*)(int fd, void* buffer, std::size_t size);
+void SetProfileReadForTesting(ProfileReadFunction read);
+#endif
 
 }  // namespace moorlink

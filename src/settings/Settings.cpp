@@ -11,7 +11,8 @@
 
 namespace moorlink {
 
-std::wstring SettingsPath;
+// Deliberately leaked: static destructors must not free it under a thread still reading.
+std::wstring& SettingsPath = *new std::wstring;
 
 namespace {
 

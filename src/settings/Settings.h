@@ -9,7 +9,8 @@
 namespace moorlink {
 
 // Full path of the settings file; set once at start-up by ComputeSettingsPath, then only read.
-extern std::wstring SettingsPath;
+// Never destroyed, so a detached thread may still read settings while the process exits.
+extern std::wstring& SettingsPath;
 
 // Sets SettingsPath from the executable's folder and the logon name; false leaves it empty.
 bool ComputeSettingsPath();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -19,6 +20,8 @@ std::atomic<int> g_fakeDay{7};
 std::atomic<int> g_fakeMs{45};
 
 LocalTime FakeClock() { return LocalTime{2026, 12, g_fakeDay.load(), 8, 3, 7, g_fakeMs.load()}; }
+// Midnight passes between any two readings of this clock.
+LocalTime TurningClock() { return LocalTime{2026, 12, g_fakeDay++, 8, 3, 7, 45}; }
 
 const std::string kBom = "\xEF\xBB\xBF";
 
@@ -63,6 +66,29 @@ TEST_F(LogWriterTest, ANewDayStartsANewFile) {
   WriteLog(LogCategory::Monitor, L"c", L"d");
   EXPECT_EQ(ReadFileBytes(File()), kBom + "[08:03:07.045][Monitor][a]b\r\n");
   EXPECT_EQ(ReadFileBytes(File(L"2026_12_08")), kBom + "[08:03:07.045][Monitor][c]d\r\n");
+}
+
+TEST_F(LogWriterTest, TheFileALineCreatesStartsWithTheMarkWhenTheDateTurnsMidWrite) {
+  const std::string line = "[08:03:07.045][Monitor][a]b\r\n";
+  for (const bool earlierDayLogged : {false, true}) {
+    std::error_code ec;
+    std::filesystem::remove_all(ToFsPath(folder_), ec);
+    g_fakeDay = 7;
+    if (earlierDayLogged) WriteLog(LogCategory::Monitor, L"x", L"y");
+    g_fakeDay = 10;
+    SetLogClockForTesting(&TurningClock);
+    WriteLog(LogCategory::Monitor, L"a", L"b");
+    SetLogClockForTesting(&FakeClock);
+    // Whichever day the line went to, that file is new, so it begins with the mark.
+    int holding = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(ToFsPath(folder_))) {
+      const std::string bytes = ReadFileBytes(Utf8ToWide(entry.path().string()));
+      if (entry.path().filename() == "2026_12_07.txt") continue;
+      EXPECT_EQ(bytes, kBom + line) << entry.path();
+      ++holding;
+    }
+    EXPECT_EQ(holding, 1) << earlierDayLogged;
+  }
 }
 
 TEST_F(LogWriterTest, SwitchesOffCreateNoFolderAndNoFile) {
