@@ -21,23 +21,26 @@ constexpr int64_t kLongestWaitMs = 86'400'000;  // one day per wait round
 // How often a due revival looks again whether the run that armed it has finished.
 constexpr std::chrono::milliseconds kFinishingPoll{10};
 
-ControllerPorts g_ports;
+// Made once and never destroyed, like the log writer's state: a thread still running (or
+// still joinable) when the process exits must not meet destroyed objects, and a joinable
+// std::thread destroyed at exit would end the process.
+ControllerPorts& g_ports = *new ControllerPorts;
 
 // Guards the monitor thread object and the exit state. Held only for moments, never
 // during a join and never together with the revival lock.
-std::mutex g_monitorLock;
-std::thread g_monitorThread;
+std::mutex& g_monitorLock = *new std::mutex;
+std::thread& g_monitorThread = *new std::thread;
 bool g_exiting = false;
 
 // Guards the revival fields and the timer thread object; the timer waits with it.
-std::mutex g_revivalLock;
-std::condition_variable g_revivalSignal;
+std::mutex& g_revivalLock = *new std::mutex;
+std::condition_variable& g_revivalSignal = *new std::condition_variable;
 bool g_revivalAllowed = true;
 bool g_revivalArmed = false;
 // Each armed timer has a generation; a cancel (or a newer timer) moves it on, so a
 // cancelled timer that has not yet woken can never be taken for the newer one.
 uint64_t g_revivalGeneration = 0;
-std::thread g_timerThread;
+std::thread& g_timerThread = *new std::thread;
 
 int64_t Now() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
