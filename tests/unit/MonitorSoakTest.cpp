@@ -207,7 +207,7 @@ class SoakWorld {
       RunReconnectCommandWith(std::move(ssid), [this](const std::wstring& commandLine) {
         ++launches;
         if (commandLine != L"netsh wlan connect name=\"Home\"") wrongCommand = true;
-        return kNetshAnswer;
+        return CommandOutcome{kNetshAnswer, false};
       });
     };
     // The command body runs at once on this thread. On a thread of its own it would make
