@@ -26,17 +26,13 @@ cleanup() {
 trap cleanup EXIT
 cp "$exe" "$work/Moorlink.exe"
 cp "$readme" "$work/Readme.txt"
-cp "$netsh" "$work/netsh.exe"
-cp "$wlanapi" "$work/wlanapi.dll"
 cp "$driver" "$work/driver.exe"
+source "$(dirname "$0")/shell_lib.sh"
+home_wifi "$netsh" "$wlanapi"
 user=$(id -un)
 printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' 'PingTimeout=500' \
   'ReconnectInterval=2' 'MaxRetryCount=2' 'EnableMonitorRevival=true' 'MonitorRevivalInterval=5' \
   'NotifyOnReconnect=true' '[Log]' 'UseLog=true' '[Notify]' 'NotifyMode=0' > "$work/${user}_Moorlink.ini"
-printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65' 'profile Home' > "$work/wlan.scenario"
-export MOORLINK_WLAN_SCENARIO="$work/wlan.scenario"
-export MOORLINK_NETSH_RECORD="$work/netsh.record"
-source "$(dirname "$0")/shell_lib.sh"
 step() { echo "demo: $*"; }
 
 "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true

@@ -45,6 +45,13 @@ trap 'kill_wine=1; cleanup; rm -rf "$base"' EXIT
 source "$(dirname "$0")/shell_lib.sh"
 
 want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " == *" $1 "* ]]; }
+# A mistyped name must not make a run that checks nothing.
+cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
+  netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
+  shell-restart-outage"
+for c in ${MOORLINK_MATRIX_CASES:-}; do
+  [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
+done
 
 # begin NAME [FOLDER]: a fresh exe folder with the program, the driver and the doubles.
 begin() {
@@ -53,14 +60,9 @@ begin() {
   mkdir -p "$work"
   cp "$exe" "$work/Moorlink.exe"
   cp "$driver" "$work/driver.exe"
-  cp "$netsh" "$work/netsh.exe"
-  cp "$wlanapi" "$work/wlanapi.dll"
+  home_wifi "$netsh" "$wlanapi"
   ini="$work/${user}_Moorlink.ini"
   logdir="$work/${user}_log"
-  # One connected interface "Home" with its saved profile.
-  printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65' 'profile Home' >"$work/wlan.scenario"
-  export MOORLINK_WLAN_SCENARIO="$work/wlan.scenario"
-  export MOORLINK_NETSH_RECORD="$work/netsh.record"
   export MOORLINK_NETSH_ARGV="$work/netsh.argv"
   unset MOORLINK_NETSH_SLEEP_MS
   echo "--- case $name"

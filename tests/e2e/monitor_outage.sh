@@ -31,22 +31,17 @@ cleanup() {
 trap cleanup EXIT
 
 cp "$driver" "$work/driver.exe"
-cp "$netsh" "$work/netsh.exe"
-cp "$wlanapi" "$work/wlanapi.dll"
+source "$(dirname "$0")/shell_lib.sh"
+home_wifi "$netsh" "$wlanapi"
 user=$(id -un)
 printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' \
   'PingTimeout=1000' 'ReconnectInterval=1' 'MaxRetryCount=2' 'EnableMonitorRevival=true' \
   'MonitorRevivalInterval=1' '[Log]' 'UseLog=true' > "$work/${user}_Moorlink.ini"
-# One connected interface (SSID "Home" in hex) with the saved profile "Home".
-printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65' 'profile Home' > "$work/wlan.scenario"
-export MOORLINK_WLAN_SCENARIO="$work/wlan.scenario"
-export MOORLINK_NETSH_RECORD="$work/netsh.record"
 
 "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
 (cd "$work" && "$wine" "$work/driver.exe" </dev/null >"$work/driver.out" 2>&1) &
 driver_pid=$!
 
-log() { cat "$work"/*_log/*.txt 2>/dev/null || true; }
 fail() {
   echo "FAIL: $*"
   echo "--- log"; log
@@ -54,18 +49,6 @@ fail() {
   echo "--- netsh record"; cat "$work/netsh.record" 2>/dev/null || true
   exit 1
 }
-# wait_for SECONDS DESCRIPTION COMMAND...
-wait_for() {
-  local limit=$1 what=$2
-  shift 2
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || fail "timed out waiting for $what"
-    sleep 0.2
-  done
-}
-count() { log | grep -c -F -- "$1" || true; }
-has_at_least() { [ "$(count "$1")" -ge "$2" ]; }
 
 wait_for 60 "two answered pings" has_at_least '[Ping][成功]127.0.0.1 からの応答: バイト数=5' 2
 

@@ -27,22 +27,18 @@ mkdir -p "$artifacts"
 
 cp "$exe" "$work/Moorlink.exe"
 cp "$readme" "$work/Readme.txt"
-cp "$netsh" "$work/netsh.exe"
-cp "$wlanapi" "$work/wlanapi.dll"
 cp "$driver" "$work/driver.exe"
+source "$(dirname "$0")/shell_lib.sh"
+home_wifi "$netsh" "$wlanapi"
 user=$(id -un)
 printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' \
   '[Log]' 'UseLog=true' > "$work/${user}_Moorlink.ini"
-printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65' 'profile Home' > "$work/wlan.scenario"
-export MOORLINK_WLAN_SCENARIO="$work/wlan.scenario"
-export MOORLINK_NETSH_RECORD="$work/netsh.record"
 # The exe folder is also the root of drive M:, for the read-me beside a drive-root exe.
 ln -sfn "$work" "$WINEPREFIX/dosdevices/m:"
 
 "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
 (cd "$work" && "$wine" 'M:\Moorlink.exe' </dev/null >"$work/moorlink.out" 2>&1; echo "exit $?" >"$work/moorlink.exit") &
 
-source "$(dirname "$0")/shell_lib.sh"
 
 wait_for 60 "the start of monitoring" has_at_least '[Monitor][監視処理開始]' 1
 wait_for 30 "an answered ping" has_at_least '[Ping][成功]' 1

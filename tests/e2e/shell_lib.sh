@@ -19,6 +19,16 @@ wait_for() {
 }
 count() { log | grep -c -F -- "$1" || true; }
 has_at_least() { [ "$(count "$1")" -ge "$2" ]; }
+# The scripted Wi-Fi world in $work: the netsh and wlanapi doubles beside the exe, one
+# connected interface (SSID "Home" in hex) with the saved profile "Home", and a record of
+# what netsh is asked. home_wifi NETSH_EXE WLANAPI_DLL
+home_wifi() {
+  cp "$1" "$work/netsh.exe"
+  cp "$2" "$work/wlanapi.dll"
+  printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65' 'profile Home' >"$work/wlan.scenario"
+  export MOORLINK_WLAN_SCENARIO="$work/wlan.scenario"
+  export MOORLINK_NETSH_RECORD="$work/netsh.record"
+}
 shot() { import -window root "$artifacts/${shot_prefix:-shell-}$1.png"; }
 # The tray icon's mean colour as "r g b" (Wine's tray window sits at the top left).
 icon_colour() {

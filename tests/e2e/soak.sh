@@ -28,18 +28,14 @@ cleanup() {
 trap cleanup EXIT
 cp "$exe" "$work/Moorlink.exe"
 cp "$driver" "$work/driver.exe"
-cp "$netsh" "$work/netsh.exe"
-cp "$wlanapi" "$work/wlanapi.dll"
+source "$(dirname "$0")/shell_lib.sh"
+home_wifi "$netsh" "$wlanapi"
 user=$(id -un)
 # A 20 s outage meets the limit (4 launches 4 s apart) in some minutes, so revivals are
 # part of the soak too.
 printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=2' 'PingTimeout=1000' \
   'ReconnectInterval=3' 'MaxRetryCount=4' 'EnableMonitorRevival=true' 'MonitorRevivalInterval=5' \
   '[Log]' 'UseLog=true' '[Notify]' 'NotifyMode=0' > "$work/${user}_Moorlink.ini"
-printf '%s\n' 'interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65' 'profile Home' > "$work/wlan.scenario"
-export MOORLINK_WLAN_SCENARIO="$work/wlan.scenario"
-export MOORLINK_NETSH_RECORD="$work/netsh.record"
-source "$(dirname "$0")/shell_lib.sh"
 lines() { log | wc -l; }
 
 "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
