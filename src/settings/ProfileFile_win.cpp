@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/UniqueHandle_win.h"
+#include "log/PathHelpers.h"
 
 namespace moorlink {
 namespace {
@@ -41,15 +42,14 @@ bool EnsureUnicodeProfile(const std::wstring& path) {
 // name instead, where the volume has short names; otherwise the path stays as it is.
 std::wstring ProfileApiPath(const std::wstring& path) {
   if (path.size() < MAX_PATH) return path;
-  const size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return path;
-  const std::wstring folder = path.substr(0, slash);
+  const std::wstring folder = FolderOfPath(path);
+  if (folder.empty()) return path;
   const DWORD needed = GetShortPathNameW(folder.c_str(), nullptr, 0);
   if (needed == 0) return path;
   std::vector<wchar_t> buffer(needed, L'\0');
   const DWORD n = GetShortPathNameW(folder.c_str(), buffer.data(), needed);
   if (n == 0 || n >= needed) return path;
-  return std::wstring(buffer.data(), n) + path.substr(slash);
+  return std::wstring(buffer.data(), n) + path.substr(folder.size());
 }
 
 }  // namespace

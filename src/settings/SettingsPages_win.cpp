@@ -101,8 +101,6 @@ void EnableLogCategories(HWND page) {
 
 // ---- Other page ----
 
-HWND Control(HWND page, int id) { return GetDlgItem(page, id); }
-
 void EnableSpeechControls(HWND page) {
   const int mode = static_cast<int>(SendDlgItemMessageW(page, IDC_NOTIFY_MODE, CB_GETCURSEL, 0, 0));
   Enable(page, {IDC_VOICE, IDC_VOLUME}, SpeechControlsEnabled(mode));
@@ -121,12 +119,12 @@ LRESULT CALLBACK VolumeWheelProc(HWND trackbar, UINT message, WPARAM wParam, LPA
 
 void InitOtherPage(HWND page, const std::vector<std::wstring>* voices) {
   CheckDlgButton(page, IDC_STARTUP, StartupShortcutExists() ? BST_CHECKED : BST_UNCHECKED);
-  HWND modes = Control(page, IDC_NOTIFY_MODE);
+  HWND modes = GetDlgItem(page, IDC_NOTIFY_MODE);
   SendMessageW(modes, CB_RESETCONTENT, 0, 0);
   for (const wchar_t* entry : kNotifyModeEntries) SendMessageW(modes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
   SendMessageW(modes, CB_SETCURSEL, NotifyMode(), 0);
 
-  HWND voiceList = Control(page, IDC_VOICE);
+  HWND voiceList = GetDlgItem(page, IDC_VOICE);
   SendMessageW(voiceList, CB_RESETCONTENT, 0, 0);
   const std::vector<std::wstring> none;
   const std::vector<std::wstring>& names = voices ? *voices : none;
@@ -134,7 +132,7 @@ void InitOtherPage(HWND page, const std::vector<std::wstring>* voices) {
   const int selected = VoiceSelection(names, VoiceName());
   if (selected >= 0) SendMessageW(voiceList, CB_SETCURSEL, selected, 0);
 
-  HWND volume = Control(page, IDC_VOLUME);
+  HWND volume = GetDlgItem(page, IDC_VOLUME);
   SetWindowSubclass(volume, VolumeWheelProc, 0, 0);
   SendMessageW(volume, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
   SendMessageW(volume, TBM_SETLINESIZE, 0, kVolumeLine);
@@ -243,7 +241,7 @@ INT_PTR CALLBACK OtherPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
       return TRUE;
     }
     case WM_HSCROLL:
-      if (reinterpret_cast<HWND>(lParam) == Control(page, IDC_VOLUME)) Changed(page);
+      if (reinterpret_cast<HWND>(lParam) == GetDlgItem(page, IDC_VOLUME)) Changed(page);
       return TRUE;
     case WM_NOTIFY:
       if (IsApply(lParam)) return Answer(page, ApplyOtherPage(page));

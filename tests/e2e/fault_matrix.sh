@@ -251,10 +251,7 @@ fi
 voicevox_case() {
   begin "$1"
   standard_ini '[Notify]' 'NotifyMode=2' 'VoiceName=voicevox: 四国めたん(ノーマル)'
-  cp "$2" "$work/voicevox_core.dll"
-  : >"$work/voicevox_onnxruntime.dll"
-  mkdir -p "$work/open_jtalk_dic_utf_8-1.11" "$work/vvms"
-  printf '%s' '[{"name":"四国めたん","styles":[{"name":"ノーマル","id":2}]}]' >"$work/vvms/0.vvm"
+  voicevox_beside "$work" "$2"
   launch
   settle blue
   wait_for 20 "answered pings" has_at_least '[Ping][成功]' 2

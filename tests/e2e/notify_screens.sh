@@ -23,10 +23,7 @@ mkdir -p "$artifacts"
 
 # The exe's folder as a user's would be, with the VOICEVOX files beside it.
 cp "$driver" "$work/driver.exe"
-cp "$core" "$work/voicevox_core.dll"
-: > "$work/voicevox_onnxruntime.dll"
-mkdir -p "$work/open_jtalk_dic_utf_8-1.11" "$work/vvms"
-printf '%s' '[{"name":"四国めたん","styles":[{"name":"ノーマル","id":2},{"name":"あまあま","id":0}]}]' > "$work/vvms/0.vvm"
+voicevox_beside "$work" "$core"
 user=$(id -un)
 printf '%s\r\n' '[Log]' 'UseLog=true' '[Notify]' 'VoiceName=VOICEVOX: 四国めたん(ノーマル)' > "$work/${user}_Moorlink.ini"
 

@@ -29,10 +29,7 @@ rm -f "$startup"
 
 cp "$exe" "$work/Moorlink.exe"
 cp "$driver" "$work/driver.exe"
-cp "$core" "$work/voicevox_core.dll"
-: > "$work/voicevox_onnxruntime.dll"
-mkdir -p "$work/open_jtalk_dic_utf_8-1.11" "$work/vvms"
-printf '%s' '[{"name":"四国めたん","styles":[{"name":"ノーマル","id":2},{"name":"あまあま","id":0}]}]' > "$work/vvms/0.vvm"
+voicevox_beside "$work" "$core"
 user=$(id -un)
 ini="$work/${user}_Moorlink.ini"
 printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'MaxRetryCount=-4' \

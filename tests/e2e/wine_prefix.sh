@@ -20,3 +20,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" reg add 'HKCR\.txt' /ve /t REG_SZ /d txtfile /f </dev/null >/dev/null 2>&1
   "$wineserver" -w </dev/null >/dev/null 2>&1 || true
 fi
+
+# The VOICEVOX files a user would unpack beside the exe, with the given core library and
+# one voice model of two styles. voicevox_beside FOLDER CORE_DLL
+voicevox_beside() {
+  cp "$2" "$1/voicevox_core.dll"
+  : >"$1/voicevox_onnxruntime.dll"
+  mkdir -p "$1/open_jtalk_dic_utf_8-1.11" "$1/vvms"
+  printf '%s' '[{"name":"四国めたん","styles":[{"name":"ノーマル","id":2},{"name":"あまあま","id":0}]}]' >"$1/vvms/0.vvm"
+}
