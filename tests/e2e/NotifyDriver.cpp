@@ -10,8 +10,11 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "common/Text.h"
 #include "log/LogWriter.h"
@@ -28,7 +31,10 @@ using namespace moorlink;
 
 std::wstring g_folder;
 
+// The box's thread records too: one line at a time, so appends cannot overwrite each other.
 void Record(const std::wstring& line) {
+  static std::mutex lock;
+  std::lock_guard guard(lock);
   std::ofstream out(ToFsPath(g_folder + L"\\notify.txt"), std::ios::binary | std::ios::app);
   const std::string bytes = WideToUtf8(line) + "\n";
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -102,6 +108,15 @@ void Screenshot(const std::wstring& name) {
   while (!Exists(g_folder + L"\\" + name + L".shot") && Clock::now() < end) Pump(50);
 }
 
+// On a missing window: every top-level window, to tell "never created" from "not found".
+BOOL CALLBACK RecordWindow(HWND window, LPARAM) {
+  wchar_t cls[64] = {};
+  GetClassNameW(window, cls, 64);
+  Record(L"  window " + std::wstring(cls) + L" visible " + std::to_wstring(IsWindowVisible(window) ? 1 : 0) +
+         L" thread " + std::to_wstring(GetWindowThreadProcessId(window, nullptr)) + L" \"" + TextOf(window) + L"\"");
+  return TRUE;
+}
+
 long long MicrosecondsOf(const std::function<void()>& f) {
   const auto t0 = Clock::now();
   f();
@@ -145,7 +160,15 @@ int wmain() {
   wcscpy(icon.szTip, L"Moorlink");
   Record(L"tray " + std::to_wstring(Shell_NotifyIconW(NIM_ADD, &icon) ? 1 : 0));
   SetNotifyWindow(window);
-  SetNotifyPorts(WindowsNotifyPorts());
+  NotifyPorts ports = WindowsNotifyPorts();
+  // The box's own thread says when it starts and ends, so a missing box can be placed.
+  ports.ShowMessageBox = [show = ports.ShowMessageBox](uintptr_t owner, const std::wstring& message,
+                                                       const std::wstring& titleText, NotifyKind kind) {
+    Record(L"box thread " + std::to_wstring(GetCurrentThreadId()));
+    show(owner, message, titleText, kind);
+    Record(L"box returned, last error " + std::to_wstring(GetLastError()));
+  };
+  SetNotifyPorts(std::move(ports));
   RegisterSpeechPlayer(player);
 
   // A balloon, mode 0.
@@ -163,9 +186,19 @@ int wmain() {
   // A message box with speech, mode 4.
   const std::wstring stop = L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止。";
   WriteSetting(keys::NotifyMode, 4);
-  Record(L"box call " + std::to_wstring(MicrosecondsOf([&] { NotifyUser(stop, L"監視処理中止", NotifyKind::Error); })) +
-         L" us");
-  if (HWND box = WaitForWindow(L"#32770", L"監視処理中止 - Moorlink", kShowWithinMs)) {
+  const auto showBox = [&] {
+    Record(L"box call " +
+           std::to_wstring(MicrosecondsOf([&] { NotifyUser(stop, L"監視処理中止", NotifyKind::Error); })) + L" us");
+    return WaitForWindow(L"#32770", L"監視処理中止 - Moorlink", kShowWithinMs);
+  };
+  HWND box = showBox();
+  if (!box) {
+    // Seen rarely under Wine on a loaded machine: record what is there, then ask once more.
+    Record(L"box missing");
+    EnumWindows(RecordWindow, 0);
+    if ((box = showBox())) Record(L"box retried");
+  }
+  if (box) {
     Search s{L"Static", stop};
     EnumChildWindows(box, FindStatic, reinterpret_cast<LPARAM>(&s));
     Record(L"box shown " + TextOf(box) + L" | " + (s.found ? TextOf(s.found) : L"(no text)"));
