@@ -13,21 +13,15 @@ if [ -z "${MOORLINK_IN_NETNS:-}" ]; then
 fi
 
 out=$1 exe=$2 readme=$3 driver=$4 netsh=$5 wlanapi=$6
-ip link set lo up
-sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
-MOORLINK_EXTRA_OVERRIDES="wlanapi=n" source "$(dirname "$0")/wine_prefix.sh" "$out/wineprefix"
+source "$(dirname "$0")/shell_lib.sh"
+loopback_wine "$out/wineprefix"
 
 work=$out/app artifacts=$out shot_prefix=demo-
 rm -rf "$work" && mkdir -p "$work"
-cleanup() {
-  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0 || true
-  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
+trap end_wine EXIT
 cp "$exe" "$work/Moorlink.exe"
 cp "$readme" "$work/Readme.txt"
 cp "$driver" "$work/driver.exe"
-source "$(dirname "$0")/shell_lib.sh"
 home_wifi "$netsh" "$wlanapi"
 user=$(id -un)
 printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' 'PingTimeout=500' \

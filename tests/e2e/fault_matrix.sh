@@ -19,9 +19,8 @@ if [ -z "${MOORLINK_IN_NETNS:-}" ]; then
 fi
 
 prefix=$1 artifacts=$2 exe=$3 driver=$4 netsh=$5 wlanapi=$6 core=$7 partial_core=$8
-ip link set lo up
-sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
-MOORLINK_EXTRA_OVERRIDES="wlanapi=n" source "$(dirname "$0")/wine_prefix.sh" "$prefix"
+source "$(dirname "$0")/shell_lib.sh"
+loopback_wine "$prefix"
 mkdir -p "$artifacts"
 shot_prefix=matrix-
 user=$(id -un)
@@ -41,8 +40,6 @@ cleanup() {
   [ ! -f "$system_netsh.away" ] || mv "$system_netsh.away" "$system_netsh"
 }
 trap 'kill_wine=1; cleanup; rm -rf "$base"' EXIT
-
-source "$(dirname "$0")/shell_lib.sh"
 
 want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " == *" $1 "* ]]; }
 # A mistyped name must not make a run that checks nothing.

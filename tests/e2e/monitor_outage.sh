@@ -14,24 +14,19 @@ if [ -z "${MOORLINK_IN_NETNS:-}" ]; then
 fi
 
 prefix=$1 driver=$2 netsh=$3 wlanapi=$4
-ip link set lo up
-sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
-
-# Wine must be started inside this namespace: it sends ICMP from its own service
-# process. A prefix of its own gives it a wineserver of its own.
-MOORLINK_EXTRA_OVERRIDES="wlanapi=n" source "$(dirname "$0")/wine_prefix.sh" "$prefix"
+source "$(dirname "$0")/shell_lib.sh"
+# A prefix of its own gives it a wineserver of its own.
+loopback_wine "$prefix"
 
 work=$(mktemp -d)
 cleanup() {
-  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0 || true
   touch "$work/stop.flag" 2>/dev/null || true
-  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
+  end_wine
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 cp "$driver" "$work/driver.exe"
-source "$(dirname "$0")/shell_lib.sh"
 home_wifi "$netsh" "$wlanapi"
 user=$(id -un)
 printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' \

@@ -1,5 +1,18 @@
-# Sourced by the scripts that drive Moorlink.exe under Wine and Xvfb. Needs $work (the exe's
-# folder, with driver.exe beside it), $artifacts, $wine; defines the helpers below.
+# Sourced by the scripts that drive Moorlink.exe under Wine and Xvfb. The helpers use $work
+# (the exe's folder, with driver.exe beside it), $artifacts and $wine when they run.
+# In the script's private network namespace: loopback up and answering pings, then Wine in
+# PREFIX with the wlanapi double. Wine must start inside the namespace: it sends ICMP from a
+# service process of its own. loopback_wine PREFIX
+loopback_wine() {
+  ip link set lo up
+  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
+  MOORLINK_EXTRA_OVERRIDES="wlanapi=n" source "$(dirname "${BASH_SOURCE[0]}")/wine_prefix.sh" "$1"
+}
+# At exit: pings answered again, and no Wine left.
+end_wine() {
+  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0 || true
+  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
+}
 log() { cat "$work"/*_log/*.txt 2>/dev/null || true; }
 fail() {
   echo "FAIL: $*"

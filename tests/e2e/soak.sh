@@ -14,21 +14,15 @@ if [ -z "${MOORLINK_IN_NETNS:-}" ]; then
 fi
 
 out=$1 duration=$2 exe=$3 driver=$4 netsh=$5 wlanapi=$6
-ip link set lo up
-sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
 mkdir -p "$out"
-MOORLINK_EXTRA_OVERRIDES="wlanapi=n" source "$(dirname "$0")/wine_prefix.sh" "$out/wineprefix"
+source "$(dirname "$0")/shell_lib.sh"
+loopback_wine "$out/wineprefix"
 
 work=$out/app artifacts=$out
 rm -rf "$work" && mkdir -p "$work"
-cleanup() {
-  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0 || true
-  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
+trap end_wine EXIT
 cp "$exe" "$work/Moorlink.exe"
 cp "$driver" "$work/driver.exe"
-source "$(dirname "$0")/shell_lib.sh"
 home_wifi "$netsh" "$wlanapi"
 user=$(id -un)
 # A 20 s outage meets the limit (4 launches 4 s apart) in some minutes, so revivals are
