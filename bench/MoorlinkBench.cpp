@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/Text.h"
+#include "common/Thread.h"
 #include "log/LogWriter.h"
 #include "monitor/MonitorRun.h"
 #include "notify/NotifyUser.h"

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/TrayIcon_win.h"
+#include "common/Thread.h"
 #include "log/LogWriter.h"
 #include "log/PathHelpers.h"
 #include "monitor/IcmpProbe.h"

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/Thread.h"
 #include "monitor/MonitorRun.h"
 
 namespace moorlink {
@@ -23,13 +24,13 @@ constexpr std::chrono::milliseconds kFinishingPoll{10};
 
 // Made once and never destroyed, like the log writer's state: a thread still running (or
 // still joinable) when the process exits must not meet destroyed objects, and a joinable
-// std::thread destroyed at exit would end the process.
+// thread object destroyed at exit would detach a thread that may still use it.
 ControllerPorts& g_ports = *new ControllerPorts;
 
 // Guards the monitor thread object and the exit state. Held only for moments, never
 // during a join and never together with the revival lock.
 std::mutex& g_monitorLock = *new std::mutex;
-std::thread& g_monitorThread = *new std::thread;
+Thread& g_monitorThread = *new Thread;
 bool g_exiting = false;
 
 // Guards the revival fields and the timer thread object; the timer waits with it.
@@ -40,7 +41,7 @@ bool g_revivalArmed = false;
 // Each armed timer has a generation; a cancel (or a newer timer) moves it on, so a
 // cancelled timer that has not yet woken can never be taken for the newer one.
 uint64_t g_revivalGeneration = 0;
-std::thread& g_timerThread = *new std::thread;
+Thread& g_timerThread = *new Thread;
 
 int64_t Now() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -54,22 +55,22 @@ void LogError(const std::wstring& message) {
   }
 }
 
-std::thread NewThread(std::function<void()> body) {
+Thread NewThread(std::function<void()> body) {
   if (g_ports.CreateThread) return g_ports.CreateThread(std::move(body));
-  return std::thread(std::move(body));
+  return Thread(std::move(body));
 }
 
-void JoinOrDetach(std::thread& t) {
-  if (!t.joinable()) return;
+void JoinOrDetach(Thread& t) {
+  if (!t.Joinable()) return;
   try {
-    if (t.get_id() == std::this_thread::get_id()) {
-      t.detach();
+    if (t.IsCurrent()) {
+      t.Detach();
     } else {
-      t.join();
+      t.Join();
     }
   } catch (const std::system_error&) {
-    // A failed join leaves the thread running; detaching keeps the object destructible.
-    if (t.joinable()) t.detach();
+    // A failed join leaves the thread running; it is let go rather than waited for again.
+    t.Detach();
     LogError(L"スレッドの終了待ちに失敗しました。");
   }
 }
@@ -146,7 +147,7 @@ void StartMonitor() {
   bool expected = false;
   if (!MonitorRunning.compare_exchange_strong(expected, true)) return;
 
-  std::thread previous;
+  Thread previous;
   {
     std::lock_guard<std::mutex> lock(g_monitorLock);
     if (g_exiting) {
@@ -189,7 +190,7 @@ void StopMonitor() {
   // A revival that was starting a run while we cancelled has finished its start by now
   // (the cancel joined its thread) and cleared the request: ask again.
   StopRequested.exchange(true);
-  std::thread run;
+  Thread run;
   {
     std::lock_guard<std::mutex> lock(g_monitorLock);
     run = std::move(g_monitorThread);
@@ -212,9 +213,13 @@ void StopMonitorForExit() {
 void RestartMonitor() {
   bool expected = false;
   if (RestartBusy.compare_exchange_strong(expected, true)) {
+    bool started = false;
     try {
-      NewThread(RestartBody).detach();
+      NewThread(RestartBody).Detach();
+      started = true;
     } catch (...) {
+    }
+    if (!started) {
       RestartBusy.store(false);
       LogError(L"監視処理を再起動するスレッドを作成できませんでした。");
     }
@@ -231,7 +236,7 @@ void RestartMonitor() {
 }
 
 bool StartRevivalTimer(int64_t seconds) {
-  std::thread previous;
+  Thread previous;
   bool created = false;
   {
     std::lock_guard<std::mutex> lock(g_revivalLock);
@@ -253,7 +258,7 @@ bool StartRevivalTimer(int64_t seconds) {
 }
 
 void CancelRevivalTimer() {
-  std::thread timer;
+  Thread timer;
   {
     std::lock_guard<std::mutex> lock(g_revivalLock);
     g_revivalAllowed = false;
@@ -271,10 +276,10 @@ bool ControllerHoldsThreadsForTesting() {
   bool held = false;
   {
     std::lock_guard<std::mutex> lock(g_monitorLock);
-    held = g_monitorThread.joinable();
+    held = g_monitorThread.Joinable();
   }
   std::lock_guard<std::mutex> lock(g_revivalLock);
-  return held || g_timerThread.joinable();
+  return held || g_timerThread.Joinable();
 }
 
 bool RevivalArmedForTesting() {

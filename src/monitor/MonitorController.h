@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "common/Thread.h"
 #include "log/LogCategory.h"
 #include "notify/NotifyKind.h"
 
@@ -20,8 +20,8 @@ struct ControllerPorts {
   std::function<void()> MonitorRun;
   std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind)> NotifyUser;
   std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
-  // Creates a thread; may throw (std::system_error, std::bad_alloc). Empty means std::thread.
-  std::function<std::thread(std::function<void()> body)> CreateThread;
+  // Creates a thread; may throw (std::system_error, std::bad_alloc). Empty means Thread.
+  std::function<Thread(std::function<void()> body)> CreateThread;
 };
 
 // Set once, before the first StartMonitor.

@@ -231,13 +231,4 @@ int64_t MonotonicNowNs() {
 
 void SleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool StartDetachedThread(std::function<void()> body) {
-  try {
-    std::thread(std::move(body)).detach();
-    return true;
-  } catch (...) {
-    return false;  // std::system_error, or std::bad_alloc for the thread's state
-  }
-}
-
 }  // namespace moorlink

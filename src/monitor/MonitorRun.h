@@ -46,9 +46,8 @@ struct MonitorPorts {
 // The body of the monitor thread. Clears MonitorRunning as its last act, on every path.
 void MonitorRun(const MonitorPorts& ports) noexcept;
 
-// The standard clock and thread pieces of the ports (monotonic clock, sleep, detached thread).
+// The standard clock pieces of the ports (monotonic clock, sleep).
 int64_t MonotonicNowNs();
 void SleepMilliseconds(uint32_t ms);
-bool StartDetachedThread(std::function<void()> body);
 
 }  // namespace moorlink

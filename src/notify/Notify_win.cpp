@@ -4,8 +4,8 @@
 
 #include <atomic>
 
+#include "common/Thread.h"
 #include "log/LogWriter.h"
-#include "monitor/MonitorRun.h"
 
 namespace moorlink {
 namespace {

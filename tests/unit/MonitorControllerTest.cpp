@@ -51,7 +51,7 @@ class ControllerTest : public ::testing::Test {
         if (failWithBadAlloc_.load()) throw std::bad_alloc();
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
       }
-      return std::thread(std::move(body));
+      return Thread(std::move(body));
     };
     SetControllerPorts(std::move(ports));
   }
