@@ -5,7 +5,7 @@
 #include "app/TrayIcon_win.h"
 #include "common/Thread.h"
 #include "log/LogWriter.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 #include "monitor/IcmpProbe.h"
 #include "monitor/MonitorController.h"
 #include "monitor/ReconnectCommand.h"

@@ -17,10 +17,10 @@
 #include "common/UniqueHandle_win.h"
 #include "common/Text.h"
 #include "log/LogWriter.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 #include "monitor/MonitorController.h"
 #include "resources/resource.h"
-#include "settings/SettingsPages_win.h"
+#include "app/SettingsPages_win.h"
 #include "speech/SpeechPlayer.h"
 
 namespace moorlink {

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "common/Text.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 #include "settings/Settings.h"
 
 namespace moorlink {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/UniqueHandle_win.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 
 namespace moorlink {
 namespace {

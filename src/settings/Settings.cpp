@@ -5,7 +5,7 @@
 
 #include "common/Platform.h"
 #include "common/Text.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 #include "settings/ProfileFile.h"
 #include "settings/ProfileText.h"
 

@@ -8,7 +8,7 @@
 
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 
 namespace moorlink {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "common/Text.h"
 #include "log/LogWriter.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 #include "monitor/MonitorController.h"
 #include "monitor/MonitorRun.h"
 #include "app/MonitorWiring_win.h"

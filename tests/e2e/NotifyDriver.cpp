@@ -18,7 +18,7 @@
 
 #include "common/Text.h"
 #include "log/LogWriter.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 #include "notify/Notify_win.h"
 #include "settings/Settings.h"
 #include "speech/SpeechPlayer.h"

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "common/Text.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 

@@ -10,7 +10,7 @@
 
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 #include "monitor/ReconnectCommand.h"
 #include "support/ReconnectLogTest.h"
 #include "support/ScriptedNetshText.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/Platform.h"
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 #include "support/TempDir.h"
 
 namespace moorlink::test {

@@ -1,4 +1,4 @@
-#include "log/PathHelpers.h"
+#include "common/PathHelpers.h"
 
 #include <string_view>
 

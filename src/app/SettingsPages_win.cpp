@@ -1,4 +1,4 @@
-#include "settings/SettingsPages_win.h"
+#include "app/SettingsPages_win.h"
 
 #include <commctrl.h>
 #include <prsht.h>
@@ -12,7 +12,7 @@
 #include "notify/NotifyUser.h"
 #include "resources/resource.h"
 #include "settings/Settings.h"
-#include "settings/SettingsPages.h"
+#include "app/SettingsPages.h"
 #include "settings/StartupShortcut_win.h"
 
 namespace moorlink {

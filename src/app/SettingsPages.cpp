@@ -1,4 +1,4 @@
-#include "settings/SettingsPages.h"
+#include "app/SettingsPages.h"
 
 #include <algorithm>
 #include <climits>
