@@ -51,14 +51,25 @@ std::wstring RangeMessage(const NumberField& field) {
          L" の範囲で入力して下さい。";
 }
 
-void SaveMonitorPage(const MonitorPageValues& values,
-                     const std::function<void(LogCategory, const std::wstring&, const std::wstring&)>& writeLog) {
-  WriteSetting(keys::TargetSSID, values.targetSsid);
-  WriteSetting(keys::PingAddress, values.pingAddress);
-  for (size_t i = 0; i < std::size(kNumberKeys); ++i) WriteSetting(*kNumberKeys[i], values.numbers[i]);
-  WriteSetting(keys::EnableMonitorRevival, values.enableRevival);
-  WriteSetting(keys::NotifyOnReconnect, values.notifyOnReconnect);
-  if (writeLog) writeLog(LogCategory::Other, L"設定更新", L"ユーザー設定が更新されました。");
+void TellSaveFailed(const NotifyUserFn& notifyUser) {
+  if (notifyUser) {
+    notifyUser(L"設定の保存に失敗しました。\n\n\u00A0\u00A0\u00A0\u00A0" + SettingsPath, L"設定の保存に失敗",
+               NotifyKind::Error);
+  }
+}
+
+void SaveMonitorPage(const MonitorPageValues& values, const WriteLogFn& writeLog, const NotifyUserFn& notifyUser) {
+  bool saved = WriteSetting(keys::TargetSSID, values.targetSsid);
+  saved &= WriteSetting(keys::PingAddress, values.pingAddress);
+  for (size_t i = 0; i < std::size(kNumberKeys); ++i) saved &= WriteSetting(*kNumberKeys[i], values.numbers[i]);
+  saved &= WriteSetting(keys::EnableMonitorRevival, values.enableRevival);
+  saved &= WriteSetting(keys::NotifyOnReconnect, values.notifyOnReconnect);
+  // A failed save must not read as a success: the user is told where the file is instead.
+  if (!saved) {
+    TellSaveFailed(notifyUser);
+  } else if (writeLog) {
+    writeLog(LogCategory::Other, L"設定更新", L"ユーザー設定が更新されました。");
+  }
 }
 
 namespace {
@@ -72,9 +83,11 @@ LogPageValues LoadLogPage() {
   return v;
 }
 
-void SaveLogPage(const LogPageValues& values) {
+void SaveLogPage(const LogPageValues& values, const NotifyUserFn& notifyUser) {
   // The categories are written while logging is off too, so they survive switching it.
-  for (size_t i = 0; i < values.size(); ++i) WriteSetting(*kLogKeys[i], values[i]);
+  bool saved = true;
+  for (size_t i = 0; i < values.size(); ++i) saved &= WriteSetting(*kLogKeys[i], values[i]);
+  if (!saved) TellSaveFailed(notifyUser);
 }
 
 const std::array<const wchar_t*, 5> kNotifyModeEntries = {L"バルーンのみ", L"メッセージボックスのみ", L"音声のみ",
@@ -98,10 +111,9 @@ int VoiceSelection(const std::vector<std::wstring>& names, const std::wstring& s
 int WheelVolume(int position, int wheelDelta) { return std::clamp(position + (wheelDelta > 0 ? 5 : -5), 0, 100); }
 
 void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& shortcut,
-                   const std::function<void(const std::wstring&, const std::wstring&, NotifyKind)>& notifyUser) {
-  if (values.modeIndex >= 0 && !WriteSetting(keys::NotifyMode, std::clamp(values.modeIndex, 0, 4)) && notifyUser) {
-    notifyUser(L"設定の保存に失敗しました。\n\n\u00A0\u00A0\u00A0\u00A0" + SettingsPath, L"設定の保存に失敗",
-               NotifyKind::Error);
+                   const NotifyUserFn& notifyUser) {
+  if (values.modeIndex >= 0 && !WriteSetting(keys::NotifyMode, std::clamp(values.modeIndex, 0, 4))) {
+    TellSaveFailed(notifyUser);
   }
   if (values.voice) WriteSetting(keys::VoiceName, *values.voice);
   WriteSetting(keys::VoiceVolume, std::clamp(values.volume, 0, 100));

@@ -13,6 +13,12 @@
 
 namespace moorlink {
 
+using WriteLogFn = std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)>;
+using NotifyUserFn = std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind)>;
+
+// "設定の保存に失敗しました。" with the settings file's path, as an error notification.
+void TellSaveFailed(const NotifyUserFn& notifyUser);
+
 // ---- Monitoring page ----
 
 struct NumberField {
@@ -49,16 +55,17 @@ MonitorPageValues LoadMonitorPage();
 int FirstInvalidNumber(const std::array<NumberReading, 5>& readings);
 // "<prefix><min>～<max> の範囲で入力して下さい。"
 std::wstring RangeMessage(const NumberField& field);
-// Writes the page's keys in order (numbers clamped as stored), then logs the update.
-void SaveMonitorPage(const MonitorPageValues& values,
-                     const std::function<void(LogCategory, const std::wstring&, const std::wstring&)>& writeLog);
+// Writes the page's keys in order (numbers clamped as stored), then logs the update; when
+// a write fails, tells the user instead of logging.
+void SaveMonitorPage(const MonitorPageValues& values, const WriteLogFn& writeLog, const NotifyUserFn& notifyUser);
 
 // ---- Log page ----
 
 // UseLog, LogProcess, LogMonitor, LogPing, LogNetsh, LogOther.
 using LogPageValues = std::array<bool, 6>;
 LogPageValues LoadLogPage();
-void SaveLogPage(const LogPageValues& values);
+// Tells the user when a write fails.
+void SaveLogPage(const LogPageValues& values, const NotifyUserFn& notifyUser);
 
 // ---- Other page ----
 
@@ -89,6 +96,6 @@ struct StartupShortcutPorts {
 // Writes the mode (telling the user when that fails), the voice, the volume, then creates
 // or removes the Startup shortcut when the box and the file disagree.
 void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& shortcut,
-                   const std::function<void(const std::wstring&, const std::wstring&, NotifyKind)>& notifyUser);
+                   const NotifyUserFn& notifyUser);
 
 }  // namespace moorlink

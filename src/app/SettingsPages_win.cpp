@@ -85,7 +85,7 @@ LONG_PTR ApplyMonitorPage(HWND page) {
   for (size_t i = 0; i < readings.size(); ++i) values.numbers[i] = static_cast<int>(readings[i].value);
   values.enableRevival = IsDlgButtonChecked(page, IDC_REVIVAL_ENABLE) == BST_CHECKED;
   values.notifyOnReconnect = IsDlgButtonChecked(page, IDC_NOTIFY_ON_RECONNECT) == BST_CHECKED;
-  SaveMonitorPage(values, WriteLog);
+  SaveMonitorPage(values, WriteLog, NotifyUser);
   RestartMonitor();  // the run reads its settings once, at its start
   return PSNRET_NOERROR;
 }
@@ -212,7 +212,7 @@ INT_PTR CALLBACK LogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPar
       if (IsApply(lParam)) {
         LogPageValues values{};
         for (size_t i = 0; i < values.size(); ++i) values[i] = IsDlgButtonChecked(page, kLogBoxes[i]) == BST_CHECKED;
-        SaveLogPage(values);
+        SaveLogPage(values, NotifyUser);
         return Answer(page, PSNRET_NOERROR);
       }
       return FALSE;

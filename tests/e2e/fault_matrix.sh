@@ -149,11 +149,12 @@ if want log-folder-is-file; then
   finish
 fi
 
-# A settings file on a read-only mount: read as usual; OK in the settings sheet fails
-# quietly and the file stays as it was.
+# A settings file on a read-only mount: read as usual; OK in the settings sheet tells the
+# user that the save failed (a message box in this mode), logs no update, restarts the
+# monitoring with what is on disk, and the file stays as it was.
 if want ini-readonly; then
   begin ini-readonly
-  standard_ini
+  standard_ini '[Notify]' 'NotifyMode=1'
   mount --bind "$ini" "$ini"
   mount -o remount,ro,bind "$ini"
   mounts+=("$ini")
@@ -162,14 +163,18 @@ if want ini-readonly; then
   settle blue
   wait_for 10 "the log (the settings were read)" has_at_least '[Process][ソフト起動]' 1
   save_settings
+  drive wait '#32770' '設定の保存に失敗 - Moorlink' 20000 || fail "$name: no message that the save failed"
+  shot "$name-told"
+  drive close '#32770' '設定の保存に失敗 - Moorlink'
   wait_for 20 "monitoring restarted after OK" has_at_least '[Monitor][監視処理開始]' 2
+  has_at_least '[Other][設定更新]' 1 && fail "$name: the failed save was logged as an update"
   [ "$(ini_md5)" = "$before" ] || fail "$name: the read-only settings file changed"
   settle blue
   finish
 fi
 
 # A folder where the settings file belongs: every key reads as its default (no log, no
-# Wi-Fi here, so no monitoring); OK in the sheet fails quietly.
+# Wi-Fi here, so no monitoring); OK in the sheet tells that the save failed (a balloon).
 if want ini-is-folder; then
   begin ini-is-folder
   no_wifi

@@ -56,9 +56,12 @@ TEST(MonitorPage, SavesEveryKeyAsTypedAndLogsTheUpdate) {
   v.enableRevival = false;
   v.notifyOnReconnect = true;
   std::vector<std::wstring> log;
-  SaveMonitorPage(v, [&](LogCategory c, const std::wstring& t, const std::wstring& m) {
-    log.push_back(std::to_wstring(static_cast<int>(c)) + L"|" + t + L"|" + m);
-  });
+  SaveMonitorPage(
+      v,
+      [&](LogCategory c, const std::wstring& t, const std::wstring& m) {
+        log.push_back(std::to_wstring(static_cast<int>(c)) + L"|" + t + L"|" + m);
+      },
+      [&](const std::wstring& m, const std::wstring&, NotifyKind) { log.push_back(L"told " + m); });
   const MonitorPageValues back = LoadMonitorPage();
   EXPECT_EQ(back.targetSsid, v.targetSsid);  // blanks and quotes survive the round trip
   EXPECT_EQ(back.numbers, v.numbers);
@@ -73,7 +76,7 @@ TEST(LogPage, CategoriesSurviveLoggingSwitchedOff) {
   EXPECT_EQ(v, (LogPageValues{false, true, true, false, true, true}));
   v[0] = true;
   v[5] = false;
-  SaveLogPage(v);
+  SaveLogPage(v, nullptr);
   EXPECT_EQ(LoadLogPage(), (LogPageValues{true, true, true, false, true, false}));
 }
 
@@ -112,16 +115,25 @@ TEST(OtherPage, SavesAndKeepsTheShortcutInStepWithTheBox) {
   }
 }
 
-TEST(OtherPage, AFailedModeWriteIsReportedWithThePath) {
-  test::ScopedSettingsFile ini;
-  const std::wstring saved = SettingsPath;
-  SettingsPath.clear();  // writes fail
-  std::vector<std::wstring> told;
-  SaveOtherPage({2, std::nullopt, 60, false}, {}, [&](const std::wstring& m, const std::wstring& t, NotifyKind k) {
-    told.push_back(t + L"|" + m + L"|" + std::to_wstring(static_cast<int>(k)));
-  });
-  SettingsPath = saved;
-  EXPECT_EQ(told, std::vector<std::wstring>{L"設定の保存に失敗|設定の保存に失敗しました。\n\n\u00A0\u00A0\u00A0\u00A0|2"});
+// Every page tells a failed save once, with the path, and never logs it as an update.
+TEST(SettingsPages, AFailedSaveIsReportedWithThePath) {
+  const std::function<void(const WriteLogFn&, const NotifyUserFn&)> saves[] = {
+      [](const WriteLogFn& log, const NotifyUserFn& tell) { SaveMonitorPage(MonitorPageValues{}, log, tell); },
+      [](const WriteLogFn&, const NotifyUserFn& tell) { SaveLogPage(LogPageValues{}, tell); },
+      [](const WriteLogFn&, const NotifyUserFn& tell) { SaveOtherPage({2, std::nullopt, 60, false}, {}, tell); },
+  };
+  for (const auto& save : saves) {
+    test::ScopedSettingsFile ini;
+    const std::wstring saved = SettingsPath;
+    SettingsPath.clear();  // writes fail
+    std::vector<std::wstring> told;
+    save([&](LogCategory, const std::wstring& t, const std::wstring&) { told.push_back(L"log " + t); },
+         [&](const std::wstring& m, const std::wstring& t, NotifyKind k) {
+           told.push_back(t + L"|" + m + L"|" + std::to_wstring(static_cast<int>(k)));
+         });
+    SettingsPath = saved;
+    EXPECT_EQ(told, std::vector<std::wstring>{L"設定の保存に失敗|設定の保存に失敗しました。\n\n\u00A0\u00A0\u00A0\u00A0|2"});
+  }
 }
 
 }  // namespace
