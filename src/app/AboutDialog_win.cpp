@@ -25,6 +25,7 @@ struct LinkState {
   UniqueFont underlinedFont;      // ours
   COLORREF colour = kLinkColour;
 } g_link;
+UniqueIcon g_picture;  // the large icon beside the texts, one per opening
 
 void ShowLink(COLORREF colour, HFONT font) {
   g_link.colour = colour;
@@ -68,8 +69,9 @@ void OnInitDialog(HWND dialog) {
   RECT gap{kIconLeftDu, 0, kTextLeftDu, 0};
   MapDialogRect(dialog, &gap);
   const int size = std::clamp(static_cast<int>(gap.right - gap.left) - 4, 16, 128);
-  HANDLE picture = LoadImageW(instance, MAKEINTRESOURCEW(IDI_MONITORING), IMAGE_ICON, size, size, LR_DEFAULTCOLOR);
-  SendDlgItemMessageW(dialog, IDC_ABOUT_ICON, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture));
+  g_picture.reset(static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDI_MONITORING), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+  SendDlgItemMessageW(dialog, IDC_ABOUT_ICON, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(g_picture.get()));
 
   g_link = {};
   g_link.link = GetDlgItem(dialog, IDC_ABOUT_LINK);
@@ -84,7 +86,10 @@ void OnInitDialog(HWND dialog) {
   g_link.colour = kLinkColour;
 }
 
-void OnDestroy() {
+void OnDestroy(HWND dialog) {
+  // The control lets go of the icon before it is destroyed.
+  SendDlgItemMessageW(dialog, IDC_ABOUT_ICON, STM_SETIMAGE, IMAGE_ICON, 0);
+  g_picture.reset();
   if (g_link.link && g_link.previous) {
     SetWindowLongPtrW(g_link.link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_link.previous));
   }
@@ -119,7 +124,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
       EndDialog(dialog, IDCANCEL);
       return TRUE;
     case WM_DESTROY:
-      OnDestroy();
+      OnDestroy(dialog);
       return FALSE;
   }
   return FALSE;

@@ -19,6 +19,7 @@
 #include "log/LogWriter.h"
 #include "common/PathHelpers.h"
 #include "monitor/MonitorController.h"
+#include "notify/Notify_win.h"
 #include "resources/resource.h"
 #include "app/SettingsPages_win.h"
 #include "speech/SpeechPlayer.h"
@@ -137,6 +138,9 @@ void OnDestroy() {
   if (TrayWindow()) RemoveTrayIcon();
   // The exit path: no run starts afterwards, not from a restart or a revival either.
   StopMonitorForExit();
+  // A notification still under way shows its box without an owner rather than on a
+  // window that is gone.
+  SetNotifyWindow(nullptr);
   PostQuitMessage(0);
 }
 

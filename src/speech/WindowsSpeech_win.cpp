@@ -298,9 +298,9 @@ class WindowsSpeechBackend final : public SpeechBackend {
     ComPtr<abi::MediaPlayerFailedEventHandler> failed =
         WinRtDelegate<abi::MediaPlayerFailedEventHandler, abi::IMediaPlayer*, abi::IMediaPlayerFailedEventArgs*>::Create(
             [slot](abi::IMediaPlayer*, abi::IMediaPlayerFailedEventArgs*) { slot->Call(); });
-    hr = player_->add_MediaFailed(failed.Get(), &failedToken_);
-    if (FAILED(hr)) return hr;
-    failedRegistered_ = true;
+    // The end event alone is enough for the wait; without this one a failed sound is
+    // only heard of at the next stop, which is better than no speech at all.
+    failedRegistered_ = SUCCEEDED(player_->add_MediaFailed(failed.Get(), &failedToken_));
     return S_OK;
   }
 
