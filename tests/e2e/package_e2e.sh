@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The release package as a user meets it: scripts/package builds the zip, which must hold
-# exactly Moorlink.exe, Readme.txt and LICENSE.txt at its top; unzipped into C:\Moorlink of
-# a fresh Wine prefix it starts, shows its tray icon, creates its settings file (saved from
+# exactly Moorlink.exe, Readme.txt and LICENSE.txt in one folder Moorlink/ (so that
+# unzipping never scatters them); unzipped into C:\ of a fresh Wine prefix it starts, shows its tray icon, creates its settings file (saved from
 # the settings sheet) and its log beside the exe, and ends with exit code 0 from the tray
 # menu. No Wi-Fi here, so nothing is pinged.
 #
@@ -18,7 +18,9 @@ fi
 ip link set lo up
 
 listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-[ "$listing" = "LICENSE.txt Moorlink.exe Readme.txt " ] || { echo "FAIL: the zip holds: $listing"; exit 1; }
+[ "$listing" = "Moorlink/ Moorlink/LICENSE.txt Moorlink/Moorlink.exe Moorlink/Readme.txt " ] ||
+  [ "$listing" = "Moorlink/LICENSE.txt Moorlink/Moorlink.exe Moorlink/Readme.txt " ] ||
+  { echo "FAIL: the zip holds: $listing"; exit 1; }
 
 rm -rf "$prefix"
 source "$(dirname "$0")/wine_prefix.sh" "$prefix"
@@ -29,8 +31,8 @@ cleanup() {
   rm -rf "$tools"
 }
 trap cleanup EXIT
-mkdir -p "$artifacts" "$app"
-unzip -q "$zip" -d "$app"
+mkdir -p "$artifacts"
+unzip -q "$zip" -d "$WINEPREFIX/drive_c"
 cmp "$app/LICENSE.txt" "$source/LICENSE" || { echo "FAIL: LICENSE.txt differs"; exit 1; }
 cmp "$app/Readme.txt" "$source/src/resources/Readme.txt" || { echo "FAIL: Readme.txt differs"; exit 1; }
 
