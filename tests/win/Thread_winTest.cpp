@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <vector>
 
 namespace moorlink {
