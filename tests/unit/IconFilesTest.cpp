@@ -1,7 +1,7 @@
 // The committed tray icons: frames of 16, 20, 24, 32 and 48 px drawn for the small sizes,
-// 32 bits per pixel with a real alpha channel, and the 256-px picture stored as PNG, all on
-// the colour of their state. scripts/make-icons stores the small frames as uncompressed
-// bitmaps, read here directly; the PNG goes through the platform's decoder.
+// the picture at 128 and 256 px, 32 bits per pixel with a real alpha channel, all on the
+// colour of their state. scripts/make-icons stores all but the 256-px frame as uncompressed
+// bitmaps, read here directly; that one is PNG and goes through the platform's decoder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,10 +36,10 @@ Hue HueOf(int r, int g, int b) {
   return g * 2 > r ? Hue::Amber : Hue::Red;
 }
 
-// The six frames, checked against the layout scripts/make-icons writes.
+// The seven frames, checked against the layout scripts/make-icons writes.
 std::vector<Frame> ReadFrames(const std::vector<unsigned char>& f) {
   std::vector<Frame> frames;
-  for (int size : {16, 20, 24, 32, 48, 256}) {
+  for (int size : {16, 20, 24, 32, 48, 128, 256}) {
     SCOPED_TRACE(size);
     const std::size_t entry = 6 + 16 * frames.size(), length = Le(f, entry + 8, 4), offset = Le(f, entry + 12, 4);
     EXPECT_EQ(Le(f, entry, 2), size % 256 * 0x101u);  // width and height bytes; 0 means 256
@@ -66,7 +66,7 @@ std::vector<Frame> ReadFrames(const std::vector<unsigned char>& f) {
   return frames;
 }
 
-TEST(IconFiles, SixFramesWithAlphaOnTheStateColourAndTheStatesDifferInShape) {
+TEST(IconFiles, SevenFramesWithAlphaOnTheStateColourAndTheStatesDifferInShape) {
   const IconFile icons[] = {
       {"icon100.ico", Hue::Blue}, {"icon101.ico", Hue::Amber}, {"icon102.ico", Hue::Red}};
   std::vector<std::vector<Frame>> states;
@@ -75,11 +75,11 @@ TEST(IconFiles, SixFramesWithAlphaOnTheStateColourAndTheStatesDifferInShape) {
     std::ifstream in(std::string(MOORLINK_ICON_DIR) + "/" + icon.name, std::ios::binary);
     ASSERT_TRUE(in.is_open());
     const std::vector<unsigned char> f{std::istreambuf_iterator<char>(in), {}};
-    ASSERT_GE(f.size(), 6u + 6 * 16);
+    ASSERT_GE(f.size(), 6u + 7 * 16);
     EXPECT_EQ(Le(f, 0, 4), 0x10000u);  // reserved 0, type 1 (icon, not cursor)
-    ASSERT_EQ(Le(f, 4, 2), 6u);
+    ASSERT_EQ(Le(f, 4, 2), 7u);
     states.push_back(ReadFrames(f));
-    EXPECT_EQ(Le(f, 6 + 5 * 16 + 8, 4) + Le(f, 6 + 5 * 16 + 12, 4), f.size());  // the PNG ends the file
+    EXPECT_EQ(Le(f, 6 + 6 * 16 + 8, 4) + Le(f, 6 + 6 * 16 + 12, 4), f.size());  // the PNG ends the file
     for (const Frame& frame : states.back()) {
       SCOPED_TRACE(frame.size);
       const int n = frame.size;
