@@ -1,10 +1,12 @@
 #include "app/TrayIcon_win.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <atomic>
 
 #include "app/TrayState.h"
+#include "common/UniqueHandle_win.h"
 
 namespace moorlink {
 namespace {
@@ -19,9 +21,16 @@ NOTIFYICONDATAW Record(HWND window) {
   return record;
 }
 
-// Shared resource icons: loaded once by the system, never destroyed.
-HICON LoadTrayIcon(int iconId) {
-  return LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IconToShow(iconId)));
+// The frame drawn for the small-icon size of the current DPI (16 px at 100 %, 24 at 150 %),
+// not the 32-px one shrunk. The shell keeps a copy of what it is given, so the loaded icon
+// goes once the call returns.
+UniqueIcon LoadTrayIcon(int iconId) {
+  UniqueIcon icon;
+  if (FAILED(LoadIconMetric(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IconToShow(iconId)), LIM_SMALL,
+                            icon.put()))) {
+    return {};
+  }
+  return icon;
 }
 
 void CopyTip(NOTIFYICONDATAW& record, const std::wstring& text) {
@@ -39,8 +48,9 @@ bool AddTrayIcon() {
   HWND window = TrayWindow();
   if (!window) return false;
   NOTIFYICONDATAW record = Record(window);
-  record.hIcon = LoadTrayIcon(Tray().Icon());
-  if (!record.hIcon) return false;
+  const UniqueIcon icon = LoadTrayIcon(Tray().Icon());
+  if (!icon) return false;
+  record.hIcon = icon.get();
   record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   record.uCallbackMessage = kTrayCallbackMessage;
   CopyTip(record, Tray().Tip());
@@ -52,8 +62,9 @@ bool SetTrayIcon(int iconId) {
   HWND window = TrayWindow();
   if (!window) return false;
   NOTIFYICONDATAW record = Record(window);
-  record.hIcon = LoadTrayIcon(iconId);
-  if (!record.hIcon) return false;
+  const UniqueIcon icon = LoadTrayIcon(iconId);
+  if (!icon) return false;
+  record.hIcon = icon.get();
   record.uFlags = NIF_ICON;
   return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
 }

@@ -107,6 +107,15 @@ template <typename Object>
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits<Object>>;
 using UniqueFont = UniqueGdiObject<HFONT>;
 
+// An icon the caller made or loaded unshared (LoadIconMetric, LoadImage without LR_SHARED);
+// a shared one from LoadIcon must never be destroyed.
+struct IconTraits {
+  using Handle = HICON;
+  static bool Owns(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { DestroyIcon(h); }
+};
+using UniqueIcon = UniqueHandle<IconTraits>;
+
 // nullptr is the empty string, which needs no deleting.
 struct HStringTraits {
   using Handle = HSTRING;

@@ -43,10 +43,11 @@ home_wifi() {
   export MOORLINK_NETSH_RECORD="$work/netsh.record"
 }
 shot() { import -window root "$artifacts/${shot_prefix:-shell-}$1.png"; }
-# The tray icon's mean colour as "r g b" (Wine's tray window sits at the top left).
+# The tray icon's mean colour as "r g b", its white glyph left out (Wine's tray window sits
+# at the top left).
 icon_colour() {
   import -window root "$work/now.png"
-  convert "$work/now.png" -crop 14x14+5+25 +repage -scale '1x1!' -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:
+  convert "$work/now.png" -crop 14x14+5+25 +repage -fuzz 25% -transparent white -scale '1x1!' -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:
 }
 icon_is() {  # blue | amber | red
   read -r r g b <<<"$(icon_colour)"
