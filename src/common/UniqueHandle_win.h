@@ -88,14 +88,6 @@ struct ModuleTraits {
 };
 using UniqueModule = UniqueHandle<ModuleTraits>;
 
-// Icons loaded as our own (LoadImageW without LR_SHARED, LoadIconMetric), never shared ones.
-struct IconTraits {
-  using Handle = HICON;
-  static bool Owns(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { DestroyIcon(h); }
-};
-using UniqueIcon = UniqueHandle<IconTraits>;
-
 // Fonts, bitmaps, brushes and the other objects DeleteObject releases.
 template <typename Object>
 struct GdiObjectTraits {
