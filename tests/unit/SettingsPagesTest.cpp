@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 #include "settings/Settings.h"
 #include "support/TempDir.h"
@@ -120,17 +121,13 @@ TEST(OtherPage, SavesAndKeepsTheShortcutInStepWithTheBox) {
 
 // The default entry stores an empty name; a greyed-out list (no speech) keeps the stored one.
 TEST(OtherPage, SavesTheVoiceOnlyForAModeWithSpeech) {
-  const struct {
-    int mode;
-    int voice;
-    const wchar_t* text;
-    const wchar_t* stored;
-  } cases[] = {{4, 0, L"既定の音声", L""}, {2, 3, L"Ayumi", L"Ayumi"}, {1, 0, L"既定の音声", L"VOICEVOX: Gone(a)"},
-               {0, 2, L"Haruka", L"VOICEVOX: Gone(a)"}, {3, -1, L"", L"VOICEVOX: Gone(a)"}};
-  for (const auto& c : cases) {
+  const std::tuple<int, int, const wchar_t*, const wchar_t*> cases[] = {
+      {4, 0, L"既定の音声", L""}, {2, 3, L"Ayumi", L"Ayumi"}, {1, 0, L"既定の音声", L"VOICEVOX: Gone(a)"},
+      {0, 2, L"Haruka", L"VOICEVOX: Gone(a)"}, {3, -1, L"", L"VOICEVOX: Gone(a)"}};
+  for (const auto& [mode, voice, text, stored] : cases) {
     test::ScopedSettingsFile ini("[Notify]\r\nVoiceName=VOICEVOX: Gone(a)\r\n");
-    SaveOtherPage({c.mode, c.voice, c.text, 60, false}, {}, nullptr);
-    EXPECT_EQ(VoiceName(), c.stored) << c.mode << " " << c.voice;
+    SaveOtherPage({mode, voice, text, 60, false}, {}, nullptr);
+    EXPECT_EQ(VoiceName(), stored) << mode << " " << voice;
   }
 }
 
