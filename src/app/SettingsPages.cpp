@@ -95,15 +95,21 @@ const std::array<const wchar_t*, 5> kNotifyModeEntries = {L"バルーンのみ",
 
 bool SpeechControlsEnabled(int modeIndex) { return modeIndex > 1; }
 
+std::vector<std::wstring> VoiceEntries(const std::vector<std::wstring>& names) {
+  std::vector<std::wstring> entries{kDefaultVoiceEntry};
+  entries.insert(entries.end(), names.begin(), names.end());
+  return entries;
+}
+
 int VoiceSelection(const std::vector<std::wstring>& names, const std::wstring& stored) {
-  if (names.empty()) return -1;
+  if (stored.empty()) return 0;
   auto same = [](const std::wstring& a, const std::wstring& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
              return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
            });
   };
   for (size_t i = 0; i < names.size(); ++i) {
-    if (same(names[i], stored)) return static_cast<int>(i);
+    if (same(names[i], stored)) return static_cast<int>(i) + 1;
   }
   return 0;
 }
@@ -115,7 +121,11 @@ void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& sh
   if (values.modeIndex >= 0 && !WriteSetting(keys::NotifyMode, std::clamp(values.modeIndex, 0, 4))) {
     TellSaveFailed(notifyUser);
   }
-  if (values.voice) WriteSetting(keys::VoiceName, *values.voice);
+  // A stored voice that is missing today (VOICEVOX files taken away) shows as the default
+  // entry; while the list is greyed out that must not overwrite it.
+  if (values.voiceIndex >= 0 && SpeechControlsEnabled(values.modeIndex)) {
+    WriteSetting(keys::VoiceName, values.voiceIndex == 0 ? std::wstring() : values.voiceText);
+  }
   WriteSetting(keys::VoiceVolume, std::clamp(values.volume, 0, 100));
   if (!shortcut.Exists) return;
   const bool exists = shortcut.Exists();

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,15 +75,20 @@ inline constexpr int kVolumeTicks = 10;
 
 // The voice list and the volume only matter for the modes with speech.
 bool SpeechControlsEnabled(int modeIndex);
-// The entry equal to the stored name regardless of letter case, else the first; -1 for
-// an empty list.
+// The voice list's first entry; it stands for an empty VoiceName, the Windows default voice.
+inline constexpr const wchar_t* kDefaultVoiceEntry = L"既定の音声";
+// The voice list: kDefaultVoiceEntry, then the voice names in their order.
+std::vector<std::wstring> VoiceEntries(const std::vector<std::wstring>& names);
+// The index in VoiceEntries of the name equal to the stored one regardless of letter case;
+// 0, the default voice, for an empty or unknown name.
 int VoiceSelection(const std::vector<std::wstring>& names, const std::wstring& stored);
 // One wheel notch: 5 up or down, whatever the delta's size, within 0..100.
 int WheelVolume(int position, int wheelDelta);
 
 struct OtherPageValues {
-  int modeIndex = -1;                // -1: no selection
-  std::optional<std::wstring> voice;  // the selected entry's text
+  int modeIndex = -1;      // -1: no selection
+  int voiceIndex = -1;     // in VoiceEntries; -1: no selection
+  std::wstring voiceText;  // the selected entry's text
   int volume = 0;
   bool startup = false;
 };
@@ -93,8 +97,9 @@ struct StartupShortcutPorts {
   std::function<bool(const std::wstring& arguments)> Create;
   std::function<void()> Remove;
 };
-// Writes the mode (telling the user when that fails), the voice, the volume, then creates
-// or removes the Startup shortcut when the box and the file disagree.
+// Writes the mode (telling the user when that fails), the voice (only for a mode with
+// speech: a greyed-out list keeps the stored voice), the volume, then creates or removes
+// the Startup shortcut when the box and the file disagree.
 void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& shortcut,
                    const NotifyUserFn& notifyUser);
 

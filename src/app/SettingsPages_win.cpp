@@ -128,9 +128,10 @@ void InitOtherPage(HWND page, const std::vector<std::wstring>* voices) {
   SendMessageW(voiceList, CB_RESETCONTENT, 0, 0);
   const std::vector<std::wstring> none;
   const std::vector<std::wstring>& names = voices ? *voices : none;
-  for (const std::wstring& name : names) SendMessageW(voiceList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-  const int selected = VoiceSelection(names, VoiceName());
-  if (selected >= 0) SendMessageW(voiceList, CB_SETCURSEL, selected, 0);
+  for (const std::wstring& entry : VoiceEntries(names)) {
+    SendMessageW(voiceList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+  }
+  SendMessageW(voiceList, CB_SETCURSEL, VoiceSelection(names, VoiceName()), 0);
 
   HWND volume = GetDlgItem(page, IDC_VOLUME);
   SetWindowSubclass(volume, VolumeWheelProc, 0, 0);
@@ -153,7 +154,8 @@ LONG_PTR ApplyOtherPage(HWND page) {
       std::wstring text(static_cast<size_t>(length) + 1, L'\0');
       SendDlgItemMessageW(page, IDC_VOICE, CB_GETLBTEXT, voice, reinterpret_cast<LPARAM>(text.data()));
       text.resize(wcslen(text.c_str()));
-      values.voice = std::move(text);
+      values.voiceIndex = static_cast<int>(voice);
+      values.voiceText = std::move(text);
     }
   }
   values.volume = static_cast<int>(SendDlgItemMessageW(page, IDC_VOLUME, TBM_GETPOS, 0, 0));

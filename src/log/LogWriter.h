@@ -1,6 +1,6 @@
 #pragma once
-// Per-day, per-category log files beside the executable. Nothing here reports a failure
-// or throws: a line that cannot be written is dropped.
+// One log file per day in the user's log folder beside the executable; each line names its
+// category. Nothing here reports a failure or throws: a line that cannot be written is dropped.
 #include <functional>
 #include <string>
 

@@ -60,9 +60,9 @@ class SpeechBackend {
   // Set once, before the first Play; the callback must stay callable for the backend's life.
   virtual void SetPlaybackFinishedHandler(std::function<void()> handler) = 0;
 
-  // Synthesises plain text. voiceIndex is an index into InstalledVoices(), which becomes
-  // the synthesizer's voice and stays so; -1 keeps the current voice. Blocks until the
-  // sound is ready. Throws SpeechError.
+  // Synthesises plain text. voiceIndex is an index into InstalledVoices(); -1 is the
+  // system's default voice, the one a new synthesizer has. Blocks until the sound is
+  // ready. Throws SpeechError.
   virtual std::unique_ptr<PreparedSound> SynthesizeText(const std::wstring& text, int voiceIndex) = 0;
   // A sound from a complete WAV file image, copied into memory. Throws SpeechError.
   virtual std::unique_ptr<PreparedSound> SoundFromWav(const uint8_t* data, size_t size) = 0;

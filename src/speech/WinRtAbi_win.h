@@ -142,6 +142,7 @@ struct ISpeechSynthesizer : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE SynthesizeSsmlToStreamAsync(HSTRING ssml,
                                                                 IAsyncOperation<ISpeechSynthesisStream*>** operation) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_Voice(IVoiceInformation* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Voice(IVoiceInformation** value) = 0;
 };
 
 struct IInstalledVoicesStatic : IInspectable {

@@ -218,7 +218,14 @@ class WindowsSpeechBackend final : public SpeechBackend {
         std::lock_guard lock(synthesisMutex_);
         if (voiceIndex >= 0) {
           if (static_cast<size_t>(voiceIndex) >= voices_.size()) throw SpeechError(E_INVALIDARG, "voice index");
+          // Before the first change: the voice a new synthesizer has is the default one.
+          if (!defaultVoiceRead_) {
+            defaultVoiceRead_ = true;
+            if (FAILED(synthesizer_->get_Voice(defaultVoice_.ReleaseAndGetAddressOf()))) defaultVoice_.Reset();
+          }
           Check(synthesizer_->put_Voice(voices_[voiceIndex].Get()), "SpeechSynthesizer.Voice");
+        } else if (defaultVoice_) {
+          Check(synthesizer_->put_Voice(defaultVoice_.Get()), "SpeechSynthesizer.Voice");
         }
         Check(synthesizer_->SynthesizeTextToStreamAsync(content.get(), &operation),
               "SpeechSynthesizer.SynthesizeTextToStreamAsync");
@@ -328,6 +335,8 @@ class WindowsSpeechBackend final : public SpeechBackend {
 
   std::mutex synthesisMutex_;  // the voices and the synthesizer's voice
   std::vector<ComPtr<abi::IVoiceInformation>> voices_;
+  ComPtr<abi::IVoiceInformation> defaultVoice_;  // null until a voice was chosen
+  bool defaultVoiceRead_ = false;
 };
 
 }  // namespace

@@ -141,7 +141,7 @@ drive click "$sheet" 4002
 drive page "$sheet" 2
 sleep 0.5
 expect_state 5003 '音声 ＋ メッセージボックス|enabled=1'
-expect_state 5004 'VOICEVOX: 四国めたん(あまあま)|enabled=1|check=-1|pos=-1|count=2'
+expect_state 5004 'VOICEVOX: 四国めたん(あまあま)|enabled=1|check=-1|pos=-1|count=3'
 expect_state 5005 'enabled=1|check=-1|pos=100'
 expect_state 5002 'check=0'
 dismiss_notices
@@ -152,7 +152,7 @@ sleep 0.3
 expect_state 5004 'enabled=0'
 expect_state 5005 'enabled=0'
 drive select "$sheet" 5003 3
-drive select "$sheet" 5004 0
+drive select "$sheet" 5004 1            # after 既定の音声
 drive click "$sheet" 5002
 sleep 0.5
 ok

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 #include "settings/Settings.h"
 #include "support/TempDir.h"
@@ -84,9 +85,12 @@ TEST(OtherPage, ModeEntriesVoicesAndWheel) {
   EXPECT_STREQ(kNotifyModeEntries[3], L"音声 ＋ バルーン");
   for (int mode = 0; mode < 5; ++mode) EXPECT_EQ(SpeechControlsEnabled(mode), mode > 1) << mode;
   const std::vector<std::wstring> names = {L"Haruka", L"VOICEVOX: A(b)", L"Ayumi"};
-  EXPECT_EQ(VoiceSelection(names, L"voicevox: a(B)"), 1);
+  EXPECT_EQ(VoiceEntries(names), (std::vector<std::wstring>{L"既定の音声", L"Haruka", L"VOICEVOX: A(b)", L"Ayumi"}));
+  EXPECT_EQ(VoiceEntries({}), std::vector<std::wstring>{L"既定の音声"});
+  EXPECT_EQ(VoiceSelection(names, L"voicevox: a(B)"), 2);
   EXPECT_EQ(VoiceSelection(names, L"Nobody"), 0);
-  EXPECT_EQ(VoiceSelection({}, L"Haruka"), -1);
+  EXPECT_EQ(VoiceSelection(names, L""), 0);
+  EXPECT_EQ(VoiceSelection({}, L"Haruka"), 0);
   const std::pair<std::pair<int, int>, int> wheel[] = {{{98, 120}, 100}, {{3, -120}, 0}, {{50, 1}, 55}, {{50, -480}, 45}};
   for (const auto& [in, out] : wheel) EXPECT_EQ(WheelVolume(in.first, in.second), out);
 }
@@ -107,11 +111,23 @@ TEST(OtherPage, SavesAndKeepsTheShortcutInStepWithTheBox) {
                                     return true;
                                   },
                                   [&] { did = "r"; }};
-    SaveOtherPage({7, L"Ayumi", 250, c.box}, shortcut, nullptr);
+    SaveOtherPage({7, 3, L"Ayumi", 250, c.box}, shortcut, nullptr);
     EXPECT_EQ(did, c.expected);
     EXPECT_EQ(NotifyMode(), 4);
     EXPECT_EQ(VoiceName(), L"Ayumi");
     EXPECT_EQ(VoiceVolume(), 100);
+  }
+}
+
+// The default entry stores an empty name; a greyed-out list (no speech) keeps the stored one.
+TEST(OtherPage, SavesTheVoiceOnlyForAModeWithSpeech) {
+  const std::tuple<int, int, const wchar_t*, const wchar_t*> cases[] = {
+      {4, 0, L"既定の音声", L""}, {2, 3, L"Ayumi", L"Ayumi"}, {1, 0, L"既定の音声", L"VOICEVOX: Gone(a)"},
+      {0, 2, L"Haruka", L"VOICEVOX: Gone(a)"}, {3, -1, L"", L"VOICEVOX: Gone(a)"}};
+  for (const auto& [mode, voice, text, stored] : cases) {
+    test::ScopedSettingsFile ini("[Notify]\r\nVoiceName=VOICEVOX: Gone(a)\r\n");
+    SaveOtherPage({mode, voice, text, 60, false}, {}, nullptr);
+    EXPECT_EQ(VoiceName(), stored) << mode << " " << voice;
   }
 }
 
@@ -120,7 +136,7 @@ TEST(SettingsPages, AFailedSaveIsReportedWithThePath) {
   const std::function<void(const WriteLogFn&, const NotifyUserFn&)> saves[] = {
       [](const WriteLogFn& log, const NotifyUserFn& tell) { SaveMonitorPage(MonitorPageValues{}, log, tell); },
       [](const WriteLogFn&, const NotifyUserFn& tell) { SaveLogPage(LogPageValues{}, tell); },
-      [](const WriteLogFn&, const NotifyUserFn& tell) { SaveOtherPage({2, std::nullopt, 60, false}, {}, tell); },
+      [](const WriteLogFn&, const NotifyUserFn& tell) { SaveOtherPage({2, -1, L"", 60, false}, {}, tell); },
   };
   for (const auto& save : saves) {
     test::ScopedSettingsFile ini;

@@ -72,7 +72,7 @@ TEST_F(SpeechPlayerTest, ChoosesTheRouteByExactName) {
     std::wstring call;
   };
   const Case cases[] = {
-      {L"", L"text -1 t"},               // the synthesizer's current voice
+      {L"", L"text -1 t"},               // the system's default voice
       {L"Haruka", L"text 0 t"},          // a name listed twice speaks with the first voice
       {L"Ayumi", L"text 2 t"},
       {L"haruka", L"text -1 t"},         // letter case differs: not found
