@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 
 #include "settings/Settings.h"
 #include "support/TempDir.h"
@@ -78,8 +79,15 @@ TEST(LogPage, CategoriesSurviveLoggingSwitchedOff) {
 }
 
 TEST(OtherPage, ModeEntriesVoicesAndWheel) {
-  EXPECT_STREQ(kNotifyModeEntries[3], L"音声 ＋ バルーン");
-  for (int mode = 0; mode < 5; ++mode) EXPECT_EQ(SpeechControlsEnabled(mode), mode > 1) << mode;
+  // Each entry at its NotifyMode index, and whether its mode speaks.
+  const std::pair<const wchar_t*, bool> modes[] = {
+      {L"バルーンのみ", false},      {L"メッセージボックスのみ", false},      {L"音声のみ", true},
+      {L"音声 ＋ バルーン", true}, {L"音声 ＋ メッセージボックス", true},
+  };
+  for (int mode = 0; mode < 5; ++mode) {
+    EXPECT_STREQ(kNotifyModeEntries[mode], modes[mode].first) << mode;
+    EXPECT_EQ(SpeechControlsEnabled(mode), modes[mode].second) << mode;
+  }
   const std::vector<std::wstring> names = {L"Haruka", L"VOICEVOX: A(b)", L"Ayumi"};
   EXPECT_EQ(VoiceSelection(names, L"voicevox: a(B)"), 1);
   EXPECT_EQ(VoiceSelection(names, L"Nobody"), 0);
