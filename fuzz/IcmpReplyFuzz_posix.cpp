@@ -4,10 +4,11 @@
 // TTL and IP-options length; the rest is a received packet and, also, the payload of
 // replies built from our own request.
 // Properties: arbitrary packets never read out of bounds, and a match on one means it
-// carries our identifier and sequence; an echo reply to our request always matches,
-// with its TTL and payload size; the same reply with another identifier or sequence, from
-// another address or with a broken checksum never does; an ICMP error quoting our
-// request matches and one quoting another request does not.
+// carries our identifier and sequence and an intact checksum; an echo reply to our request
+// always matches, with its TTL and payload size; the same reply with another identifier or
+// sequence, from another address or with a broken checksum never does; an ICMP error
+// quoting our request matches and one quoting another request does not. The checksums
+// here come from a reference written in this file.
 #include "monitor/IcmpProbe_posix.cpp"
 
 #include <cstddef>
@@ -24,12 +25,24 @@ void Put16(Bytes& b, size_t at, uint16_t v) {
   b[at + 1] = static_cast<uint8_t>(v);
 }
 
+// RFC 1071 written out apart from the probe's, so that the matcher's checksum is not its
+// own oracle: the ones' complement of the ones' complement sum of the big-endian 16-bit
+// words, an odd last byte padded with a zero.
+uint16_t ReferenceChecksum(const uint8_t* data, size_t n) {
+  Bytes words(data, data + n);
+  if (words.size() % 2 != 0) words.push_back(0);
+  uint64_t sum = 0;
+  for (size_t i = 0; i < words.size(); i += 2) sum += words[i] * 256u + words[i + 1];
+  while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint16_t>(0xFFFF - sum);
+}
+
 Bytes IcmpMessage(uint8_t type, uint8_t code, uint16_t id, uint16_t seq, const uint8_t* body, size_t n) {
   Bytes m{type, code, 0, 0, 0, 0, 0, 0};
   Put16(m, 4, id);
   Put16(m, 6, seq);
   m.insert(m.end(), body, body + n);
-  Put16(m, 2, Checksum(m.data(), m.size()));
+  Put16(m, 2, ReferenceChecksum(m.data(), m.size()));
   return m;
 }
 
@@ -55,6 +68,12 @@ bool Match(const Bytes& packet, const Expected& e, EchoResult& result) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The reference against RFC 1071's own worked example (section 3): sum ddf2, checksum 220d.
+  static const bool referenceWorks = [] {
+    const uint8_t example[] = {0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7};
+    return ReferenceChecksum(example, sizeof example) == 0x220d;
+  }();
+  if (!referenceWorks) __builtin_trap();
   if (size < 9) return 0;
   const Expected e{{data[0], data[1], data[2], data[3]},
                    static_cast<uint16_t>((data[4] << 8) | data[5]),
@@ -78,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       __builtin_trap();
     }
     if (icmp[0] == kEchoReply && (result.status != 0 || result.dataSize != restSize - header - 8)) __builtin_trap();
+    if (ReferenceChecksum(icmp, restSize - header) != 0) __builtin_trap();  // only intact messages match
     if (icmp[0] != kEchoReply && result.status == 0) __builtin_trap();
   }
 

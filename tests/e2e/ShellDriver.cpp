@@ -3,8 +3,8 @@
 //   gone <class> <title|-> <ms>         exit 0 once none matches
 //   command <id>                        WM_COMMAND to the main window
 //   tray <mouse message>                the tray callback (0x8001) with that lParam
-//   taskbar-created                     deletes the icon as a dying shell would, then sends
-//                                       the "TaskbarCreated" broadcast of the new one
+//   delete-icon                         deletes the icon as a dying shell would
+//   taskbar-created                     the "TaskbarCreated" broadcast of a new shell
 //   cancel-menu                         WM_CANCELMODE to the main window (ends its menu)
 //   texts <class> <title|->             prints "<id> <class> <text>" for each child control
 //   key <class> <title|-> <vk>          a key press to the window's focused control
@@ -166,20 +166,21 @@ int wmain(int argc, wchar_t** argv) {
   auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
 
   if (action == L"wait" || action == L"gone") return WaitFor(arg(2), arg(3), _wtoi(arg(4).c_str()), action == L"wait") ? 0 : 1;
-  if (action == L"command" || action == L"tray" || action == L"taskbar-created" || action == L"cancel-menu") {
+  if (action == L"command" || action == L"tray" || action == L"delete-icon" || action == L"taskbar-created" ||
+      action == L"cancel-menu") {
     HWND main = MainWindow();
     if (!main) return 1;
     if (action == L"command") PostMessageW(main, WM_COMMAND, _wtoi(arg(2).c_str()), 0);
     if (action == L"tray") PostMessageW(main, WM_APP + 1, 1, std::wcstol(arg(2).c_str(), nullptr, 0));
     if (action == L"cancel-menu") PostMessageW(main, WM_CANCELMODE, 0, 0);
-    if (action == L"taskbar-created") {
+    if (action == L"delete-icon") {
       NOTIFYICONDATAW icon{};
       icon.cbSize = sizeof(icon);
       icon.hWnd = main;
       icon.uID = 1;
       if (!Shell_NotifyIconW(NIM_DELETE, &icon)) return 1;
-      PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     }
+    if (action == L"taskbar-created") PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     return 0;
   }
   if (action == L"exists") return FindWindowW(arg(2).c_str(), nullptr) ? 0 : 1;

@@ -30,7 +30,7 @@ printf '%s\r\n' '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'Pin
 step() { echo "demo: $*"; }
 
 "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
-(cd "$work" && "$wine" Moorlink.exe </dev/null >/dev/null 2>&1) &
+(cd "$work" && "$wine" Moorlink.exe </dev/null >/dev/null 2>&1; echo "exit $?" >"$work/moorlink.exit") &
 
 step "start: the icon turns blue once 127.0.0.1 answers"
 wait_for 60 "an answered ping" has_at_least '[Ping][成功]' 2
@@ -69,6 +69,7 @@ drive close '#32770' 'バージョン情報 - Moorlink'
 
 step "exit from the menu"
 drive command 40001
-wait
+wait_for 30 "the program to end" test -f "$work/moorlink.exit"
+grep -q -x 'exit 0' "$work/moorlink.exit" || fail "exit code: $(cat "$work/moorlink.exit")"
 cp "$work"/*_log/*.txt "$out/demo-log.txt"
 echo "demo: screenshots in $out (demo-*.png, menu.png, about.png); log: $out/demo-log.txt"

@@ -56,10 +56,10 @@ sheet='設定 - Moorlink'
 drive command 40004
 drive wait '#32770' "$sheet" 10000 || fail "no settings sheet"
 drive page "$sheet" 1 || fail "no log page"
-drive state "$sheet" 4002 | grep -q 'check=0' || fail "logging is on before it was switched on"
+drive state "$sheet" 4002 | grep -q '|check=0|' || fail "logging is on before it was switched on"
 drive click "$sheet" 4002
-sleep 0.5
-drive state "$sheet" 4002 | grep -q 'check=1' || fail "the log switch did not take the click"
+log_switch_on() { drive state "$sheet" 4002 | grep -q '|check=1|'; }
+wait_for 10 "the log switch to take the click" log_switch_on
 drive click "$sheet" 1
 drive gone '#32770' "$sheet" 10000 || fail "the settings sheet stayed open after OK"
 ini="$app/${user}_Moorlink.ini"

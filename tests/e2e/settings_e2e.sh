@@ -43,10 +43,19 @@ source "$(dirname "$0")/shell_lib.sh"
 ini_text() { iconv -f UTF-16LE -t UTF-8 "$ini" 2>/dev/null | tr -d '\r\357\273\277' || tr -d '\r' <"$ini"; }
 sheet='設定 - Moorlink'
 state() { drive state "$sheet" "$1"; }
-expect_state() {  # id pattern
+# A pattern is whole fields of the state line ("0|" is a text of 0, not one ending in 0).
+state_has() {  # id pattern
   local s
-  s=$(state "$1")
-  grep -q -F -- "$2" <<<"$s" || fail "control $1: '$s' lacks '$2'"
+  s=$(state "$1") || return 1
+  [[ "|$s|" == *"|${2%|}|"* ]]
+}
+# Waits a little for the control to show the pattern (the clicks are posted).
+expect_state() {  # id pattern
+  local end=$((SECONDS + 10))
+  until state_has "$1" "$2"; do
+    [ "$SECONDS" -lt "$end" ] || fail "control $1: '$(state "$1")' lacks '$2'"
+    sleep 0.2
+  done
 }
 open_sheet() {
   drive command 40004
@@ -78,9 +87,10 @@ ok() {
 }
 
 "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
-(cd "$work" && "$wine" Moorlink.exe </dev/null >/dev/null 2>&1) &
+(cd "$work" && "$wine" Moorlink.exe </dev/null >/dev/null 2>&1; echo "exit $?" >"$work/moorlink.exit") &
 wait_for 60 "the program" has_at_least '[Process][ソフト起動]' 1
-sleep 2
+# The first run (no Wi-Fi here) has ended before the settings file is first looked at.
+wait_for 30 "the end of the first run" has_at_least '[Monitor][監視処理終了]' 1
 
 # Cancel writes nothing, also after edits.
 before=$(md5sum <"$ini")
@@ -110,7 +120,6 @@ expect_state 3020 'focus=1'
 [ "$(md5sum <"$ini")" = "$before" ] || fail "an invalid field wrote the settings file"
 drive set "$sheet" 3020 10
 drive click "$sheet" 3024              # revival off: its delay controls are disabled
-sleep 0.5
 expect_state 3026 'enabled=0'
 expect_state 3025 'enabled=0'
 runs=$(count '[Monitor][監視処理開始]')
@@ -120,26 +129,23 @@ log | grep -F -A3 '[Other][設定更新]ユーザー設定が更新されまし�
   || fail "no settings line before the restarted run"
 text=$(ini_text)
 for kv in 'PingTimeout=10' 'EnableMonitorRevival=false' 'MaxRetryCount=0' 'NotifyMode=9' 'VoiceVolume=250' 'LogPing=false'; do
-  grep -q -F "$kv" <<<"$text" || fail "after OK on the first page the file lacks $kv: $text"
+  grep -q -x -F "$kv" <<<"$text" || fail "after OK on the first page the file lacks $kv: $text"
 done
 [ ! -e "$startup" ] || fail "the shortcut appeared"
 
 # The log and other pages as loaded, then edited and applied.
 open_sheet
-drive page "$sheet" 1
-drive wait '#32770' "$sheet" 1000
-sleep 0.5
+drive page "$sheet" 1 || fail "no log page"
 expect_state 4002 'check=1'
 expect_state 4005 'check=0|'
 dismiss_notices
 shot log
 fits
 drive click "$sheet" 4002               # logging off: the categories are disabled
-sleep 0.5
 expect_state 4003 'enabled=0'
 drive click "$sheet" 4002
-drive page "$sheet" 2
-sleep 0.5
+expect_state 4003 'enabled=1'
+drive page "$sheet" 2 || fail "no other page"
 expect_state 5003 '音声 ＋ メッセージボックス|enabled=1'
 expect_state 5004 'VOICEVOX: 四国めたん(あまあま)|enabled=1|check=-1|pos=-1|count=3'
 expect_state 5005 'enabled=1|check=-1|pos=100'
@@ -148,33 +154,33 @@ dismiss_notices
 shot other
 fits
 drive select "$sheet" 5003 1            # message box only: no voice, no volume
-sleep 0.3
 expect_state 5004 'enabled=0'
 expect_state 5005 'enabled=0'
 drive select "$sheet" 5003 3
 drive select "$sheet" 5004 1            # after 既定の音声
 drive click "$sheet" 5002
-sleep 0.5
+expect_state 5002 'check=1'
 ok
-sleep 1
-text=$(ini_text)
-for kv in 'NotifyMode=3' 'VoiceName=VOICEVOX: 四国めたん(ノーマル)' 'VoiceVolume=100' 'UseLog=true' 'LogPing=false'; do
-  grep -q -F "$kv" <<<"$text" || fail "after OK on all pages the file lacks $kv: $text"
-done
-[ -e "$startup" ] || fail "no Startup shortcut after checking the box"
+ini_has_all() {
+  local kv text
+  text=$(ini_text)
+  for kv in "$@"; do grep -q -x -F "$kv" <<<"$text" || return 1; done
+}
+after_all=('NotifyMode=3' 'VoiceName=VOICEVOX: 四国めたん(ノーマル)' 'VoiceVolume=100' 'UseLog=true' 'LogPing=false')
+wait_for 10 "after OK on all pages: ${after_all[*]} in the file" ini_has_all "${after_all[@]}"
+wait_for 10 "the Startup shortcut after checking the box" test -e "$startup"
 
 # Unchecking the box removes the shortcut.
 open_sheet
-drive page "$sheet" 2
-sleep 0.5
+drive page "$sheet" 2 || fail "no other page"
 expect_state 5002 'check=1'
 drive click "$sheet" 5002
-sleep 0.3
+expect_state 5002 'check=0'
 ok
-sleep 1
-[ ! -e "$startup" ] || fail "the shortcut stayed after unchecking the box"
+wait_for 10 "the shortcut to go after unchecking the box" test ! -e "$startup"
 
 drive command 40001
-wait
+wait_for 30 "the program to end" test -f "$work/moorlink.exit"
+grep -q -x 'exit 0' "$work/moorlink.exit" || fail "exit code: $(cat "$work/moorlink.exit")"
 echo "screenshots: $artifacts/settings-*.png"
 echo "e2e settings: passed"

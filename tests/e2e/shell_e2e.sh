@@ -79,14 +79,16 @@ for t in 'Moorlink Version 1.00' 'Copyright (C) 2026 Moorlink Project' 'URL : ht
   grep -q -F -- "$t" <<<"$texts" || fail "about dialog lacks '$t': $texts"
 done
 shot about
-# While it is open, Settings and About do nothing; Restart still works.
+# While it is open, Settings and About do nothing; Restart still works. The commands are
+# handled in the order posted, so by the restarted run the first two have been too.
+runs=$(count '[Monitor][監視処理開始]')
 drive command 40004
 drive command 40002
-sleep 1.5
-drive wait '#32770' '設定 - Moorlink' 1 && fail "the settings sheet opened over the about dialog"
-runs=$(count '[Monitor][監視処理開始]')
 drive command 40007
 wait_for 20 "the restarted run" has_at_least '[Monitor][監視処理開始]' $((runs + 1))
+drive wait '#32770' '設定 - Moorlink' 1 && fail "the settings sheet opened over the about dialog"
+abouts=$(drive list | grep -c -x -F "#32770 $about" || true)
+[ "$abouts" = 1 ] || fail "$abouts about dialogs after a second About command"
 drive close '#32770' "$about"
 drive gone '#32770' "$about" 5000 || fail "about dialog did not close"
 
@@ -104,13 +106,21 @@ drive gone '#32770' '設定 - Moorlink' 5000 || fail "settings sheet did not clo
 drive command 40003
 drive wait Notepad - 15000 || { drive list; fail "the read-me did not open"; }
 drive close Notepad -
+# Under Wine a folder opens in explorer.exe, a window of class ExplorerWClass titled with
+# the folder's name; a drive root's is " (M:)".
 drive command 40006
+drive wait ExplorerWClass "${user}_log" 15000 || { drive list; fail "the log folder did not open"; }
 drive command 40005
-sleep 2
+drive wait ExplorerWClass " (M:)" 15000 || { drive list; fail "the exe folder did not open"; }
+for folder in "${user}_log" " (M:)"; do
+  drive close ExplorerWClass "$folder"
+  drive gone ExplorerWClass "$folder" 5000 || fail "the folder window '$folder' stayed open"
+done
 
 # A restarted shell: the icon, deleted behind the program's back, comes back.
-drive taskbar-created || fail "the icon could not be deleted for the shell restart"
-sleep 1
+drive delete-icon || fail "the icon could not be deleted for the shell restart"
+wait_for 10 "the icon to be deleted" icon_gone
+drive taskbar-created || fail "no main window for the shell restart"
 wait_for 10 "the icon after a shell restart" icon_is blue
 
 # Exit: the log ends with the monitor's end line and then the program's.

@@ -49,6 +49,8 @@ icon_colour() {
   import -window root "$work/now.png"
   convert "$work/now.png" -crop 14x14+5+25 +repage -fuzz 25% -transparent white -scale '1x1!' -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:
 }
+# Wine hides its tray window once it holds no icon (the screen may still show old pixels).
+icon_gone() { drive gone __winex11_standalone_tray - 0; }
 icon_is() {  # blue | amber | red
   read -r r g b <<<"$(icon_colour)"
   case $1 in

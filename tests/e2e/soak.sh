@@ -74,8 +74,12 @@ done
 sleep 8
 [ -d "/proc/$pid" ] || fail "Moorlink.exe has gone"
 total=$(lines)
-drive command 40001 || true
-for _ in $(seq 50); do [ -d "/proc/$pid" ] || break; sleep 0.2; done
+drive command 40001 || fail "no main window to send the exit command to"
+gone() { [ ! -d "/proc/$pid" ]; }
+wait_for 10 "Moorlink.exe to end after the exit command" gone
+status=0
+wait "$pid" || status=$?
+[ "$status" = 0 ] || fail "Moorlink.exe ended with exit code $status"
 
 # Every outage: its detection and a reconnect command while silent, an answer after.
 problems=()

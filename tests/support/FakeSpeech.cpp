@@ -30,6 +30,7 @@ T* NewHandle(const char* kind) {
 template <typename T>
 void DeleteHandle(T* handle) {
   auto* h = reinterpret_cast<Handle*>(handle);
+  if (Lib().onDelete) Lib().onDelete(h->kind);
   --Lib().liveHandles[h->kind];
   delete h;
 }

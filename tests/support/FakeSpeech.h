@@ -60,6 +60,7 @@ struct FakeVoicevoxLibrary {
   std::string lastDictionaryPath;
   std::string lastText;      // "<text>#<style id>" of the last synthesis
   std::string openedModel;   // file name of the model opened last
+  std::function<void(const std::string& kind)> onDelete;  // runs as each handle is deleted
 
   static FakeVoicevoxLibrary& Instance();
   void Reset();

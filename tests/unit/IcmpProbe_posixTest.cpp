@@ -161,8 +161,9 @@ TEST_F(IcmpProbeSilencedLoopbackRaw, UnrelatedTrafficDoesNotExtendTheWait) {
   EchoResult result;
   std::chrono::steady_clock::duration elapsed{};
   {
+    // Three seconds of foreign replies: a wait that each of them restarted would outlast them.
     Responder responder([](const Request& r) {
-      for (int i = 0; i < 75; ++i) {
+      for (int i = 0; i < 150; ++i) {
         SendFrom("127.0.0.1", 64, Icmp(0, 0, r.id ^ 1, r.seq, kPayload));
         std::this_thread::sleep_for(milliseconds(20));
       }
@@ -174,7 +175,7 @@ TEST_F(IcmpProbeSilencedLoopbackRaw, UnrelatedTrafficDoesNotExtendTheWait) {
   EXPECT_EQ(result.kind, EchoResult::Kind::Failed);
   EXPECT_EQ(result.errorCode, kIpReqTimedOut);
   EXPECT_GE(elapsed, milliseconds(250));
-  EXPECT_LT(elapsed, milliseconds(1000));
+  EXPECT_LT(elapsed, milliseconds(2000));
 }
 
 TEST_F(IcmpProbeSilencedLoopbackRaw, UnroutableAddressFailsWithErrno) {

@@ -179,7 +179,7 @@ TEST_F(ControllerTest, ExitWhileRevivalPendingDoesNotWaitForIt) {
   ASSERT_TRUE(WaitFor([&] { return RevivalArmedForTesting() && !MonitorRunning.load(); }));
   const auto t0 = Clock::now();
   StopMonitorForExit();
-  EXPECT_LT(Clock::now() - t0, 500ms);
+  EXPECT_LT(Clock::now() - t0, 2000ms);  // a wait for the hour-long timer would be far longer
   EXPECT_FALSE(RevivalArmedForTesting());
   EXPECT_FALSE(ControllerHoldsThreadsForTesting());
   EXPECT_EQ(started_, 1);
@@ -194,7 +194,7 @@ TEST_F(ControllerTest, TimerOfNearlyTwoToTheThirtyOneSecondsWaitsAndCancels) {
   EXPECT_TRUE(RevivalArmedForTesting());
   const auto t0 = Clock::now();
   StopMonitor();
-  EXPECT_LT(Clock::now() - t0, 500ms);
+  EXPECT_LT(Clock::now() - t0, 2000ms);
   EXPECT_FALSE(RevivalArmedForTesting());
 }
 

@@ -7,6 +7,14 @@
 #include <mutex>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#else
+constexpr uint32_t NIIF_INFO = 0x1, NIIF_WARNING = 0x2, NIIF_ERROR = 0x3;
+constexpr uint32_t MB_ICONINFORMATION = 0x40, MB_ICONWARNING = 0x30, MB_ICONERROR = 0x10;
+#endif
+
 #include "common/Text.h"
 #include "settings/Settings.h"
 #include "speech/SpeechPlayer.h"
@@ -130,11 +138,21 @@ TEST(NotifyText, TitlesCutsAndIcons) {
   };
   for (const Cut& c : cuts) EXPECT_EQ(CutUtf16(c.text, c.units), c.expected) << c.units;
 
-  const std::pair<int, std::pair<uint32_t, uint32_t>> icons[] = {
-      {0, {1, 0x40}}, {1, {2, 0x30}}, {2, {3, 0x10}}, {5, {1, 0x40}}, {-1, {1, 0x40}}};
-  for (const auto& [kind, expected] : icons) {
-    EXPECT_EQ(BalloonIconFlag(static_cast<NotifyKind>(kind)), expected.first) << kind;
-    EXPECT_EQ(MessageBoxIcon(static_cast<NotifyKind>(kind)), expected.second) << kind;
+  // The Windows headers' own constants where they exist; elsewhere their documented values.
+  struct Icon {
+    NotifyKind kind;
+    uint32_t balloon, box;
+  };
+  const Icon icons[] = {
+      {NotifyKind::Info, NIIF_INFO, MB_ICONINFORMATION},
+      {NotifyKind::Warning, NIIF_WARNING, MB_ICONWARNING},
+      {NotifyKind::Error, NIIF_ERROR, MB_ICONERROR},
+      {static_cast<NotifyKind>(5), NIIF_INFO, MB_ICONINFORMATION},
+      {static_cast<NotifyKind>(-1), NIIF_INFO, MB_ICONINFORMATION},
+  };
+  for (const Icon& i : icons) {
+    EXPECT_EQ(BalloonIconFlag(i.kind), i.balloon) << static_cast<int>(i.kind);
+    EXPECT_EQ(MessageBoxIcon(i.kind), i.box) << static_cast<int>(i.kind);
   }
 }
 

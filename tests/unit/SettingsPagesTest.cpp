@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <tuple>
+#include <utility>
 
 #include "settings/Settings.h"
 #include "support/TempDir.h"
@@ -82,8 +83,15 @@ TEST(LogPage, CategoriesSurviveLoggingSwitchedOff) {
 }
 
 TEST(OtherPage, ModeEntriesVoicesAndWheel) {
-  EXPECT_STREQ(kNotifyModeEntries[3], L"音声 ＋ バルーン");
-  for (int mode = 0; mode < 5; ++mode) EXPECT_EQ(SpeechControlsEnabled(mode), mode > 1) << mode;
+  // Each entry at its NotifyMode index, and whether its mode speaks.
+  const std::pair<const wchar_t*, bool> modes[] = {
+      {L"バルーンのみ", false},      {L"メッセージボックスのみ", false},      {L"音声のみ", true},
+      {L"音声 ＋ バルーン", true}, {L"音声 ＋ メッセージボックス", true},
+  };
+  for (int mode = 0; mode < 5; ++mode) {
+    EXPECT_STREQ(kNotifyModeEntries[mode], modes[mode].first) << mode;
+    EXPECT_EQ(SpeechControlsEnabled(mode), modes[mode].second) << mode;
+  }
   const std::vector<std::wstring> names = {L"Haruka", L"VOICEVOX: A(b)", L"Ayumi"};
   EXPECT_EQ(VoiceEntries(names), (std::vector<std::wstring>{L"既定の音声", L"Haruka", L"VOICEVOX: A(b)", L"Ayumi"}));
   EXPECT_EQ(VoiceEntries({}), std::vector<std::wstring>{L"既定の音声"});

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <filesystem>
+#endif
+
+#include "common/Text.h"
 #include "support/TempDir.h"
 
 namespace moorlink::test {
@@ -119,8 +126,21 @@ TEST(SettingsTest, ComputeSettingsPathSitsBesideTheExecutable) {
   ASSERT_TRUE(ComputeSettingsPath());
   const std::wstring path = SettingsPath;
   SettingsPath = saved;
-  EXPECT_NE(path.find(L"_Moorlink.ini"), std::wstring::npos);
-  EXPECT_EQ(path.size() - path.rfind(L"_Moorlink.ini"), 13u);
+  // The test program's own folder, as the system reports it.
+#ifdef _WIN32
+  wchar_t module[MAX_PATH] = {};
+  ASSERT_GT(GetModuleFileNameW(nullptr, module, MAX_PATH), 0u);
+  const std::wstring exe = module;
+#else
+  const std::wstring exe = std::filesystem::read_symlink("/proc/self/exe").wstring();
+#endif
+  const std::wstring folder = exe.substr(0, exe.find_last_of(kPathSeparator) + 1);
+  ASSERT_GT(folder.size(), 1u);
+  ASSERT_GT(path.size(), folder.size() + 13);
+  EXPECT_EQ(path.substr(0, folder.size()), folder) << path;
+  const std::wstring file = path.substr(folder.size());
+  EXPECT_EQ(file.find(kPathSeparator), std::wstring::npos) << path;
+  EXPECT_EQ(file.substr(file.size() - 13), L"_Moorlink.ini");
 }
 
 struct RoundTripCase {

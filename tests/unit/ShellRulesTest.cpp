@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/ShellRules.h"
@@ -14,9 +15,18 @@ namespace moorlink {
 namespace {
 
 TEST(ShellRules, OnlySettingsAndAboutWaitForAnOpenDialog) {
-  for (int id = IDM_EXIT; id <= IDM_RESTART_MONITOR; ++id) {
-    EXPECT_EQ(IgnoredWhileModalOpen(id), id == IDM_ABOUT || id == IDM_SETTINGS) << id;
-  }
+  // The menu's commands by number, as the shell test sends them.
+  const std::pair<int, bool> commands[] = {
+      {40001, false},  // exit
+      {40002, true},   // about
+      {40003, false},  // read-me
+      {40004, true},   // settings
+      {40005, false},  // exe folder
+      {40006, false},  // log folder
+      {40007, false},  // restart monitoring
+      {40000, false}, {40008, false}, {0, false},
+  };
+  for (const auto& [id, ignored] : commands) EXPECT_EQ(IgnoredWhileModalOpen(id), ignored) << id;
 }
 
 TEST(ShellRules, ReadmeBesideTheExe) {

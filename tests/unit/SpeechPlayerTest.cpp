@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -145,23 +147,43 @@ TEST_F(SpeechPlayerTest, VolumeIsClampedPercent) {
 
 TEST_F(SpeechPlayerTest, OverlappingUtterancesAreReleasedTogether) {
   auto player = Make(false);
+  auto released = std::make_shared<std::atomic<int>>(0);
   std::vector<std::thread> speakers;
   for (int i = 0; i < 3; ++i) {
-    speakers.emplace_back([player] {
+    speakers.emplace_back([player, released] {
       player->Speak(L"t", L"");
       player->WaitUntilFinished();
+      ++*released;
     });
   }
-  while (Plays() < 3) std::this_thread::yield();
+  const auto until = [](auto done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+  };
+  EXPECT_TRUE(until([&] { return Plays() == 3; })) << Plays() << " plays";
   record->Finish();  // one end of playback
-  for (auto& t : speakers) t.join();
+  EXPECT_TRUE(until([&] { return *released == 3; })) << *released << " of 3 released by one end of playback";
+  // A failure ends here, not in a hang: stops free the speakers left waiting, and any still
+  // stuck are left behind.
+  until([&] {
+    player->Stop();
+    return *released == 3;
+  });
+  for (auto& t : speakers) *released == 3 ? t.join() : t.detach();
 }
 
 TEST_F(SpeechPlayerTest, TeardownDeletesTheEngineHandlesAfterTheBackend) {
+  std::vector<std::string> deleted;  // each engine handle, and whether the backend was gone by then
   {
     auto player = Make();
     EXPECT_EQ(FakeVoicevoxLibrary::Instance().liveHandles["synthesizer"], 1);
+    FakeVoicevoxLibrary::Instance().onDelete = [this, &deleted](const std::string& kind) {
+      deleted.push_back(kind + (record->destroyed ? " after the backend" : " before the backend"));
+    };
   }
+  FakeVoicevoxLibrary::Instance().onDelete = nullptr;
+  EXPECT_EQ(deleted, (std::vector<std::string>{"synthesizer after the backend", "dictionary after the backend"}));
   EXPECT_TRUE(record->destroyed);
   EXPECT_EQ(FakeVoicevoxLibrary::Instance().liveHandles["synthesizer"], 0);
   EXPECT_EQ(FakeVoicevoxLibrary::Instance().liveHandles["dictionary"], 0);
