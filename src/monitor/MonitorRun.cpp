@@ -175,6 +175,7 @@ class Run {
     const bool asleep = SystemSuspended.load();
     if (asleep && !paused_) {
       p_.WriteLog(LogCategory::Monitor, L"スリープ", L"スリープに入る為、監視を一時停止。");
+      graceUntil_ = 0;  // the next wake begins a grace of its own
     }
     paused_ = asleep;
     const int64_t resumed = LastResumeNs.load();

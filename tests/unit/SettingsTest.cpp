@@ -54,7 +54,6 @@ TEST(SettingsTest, StoredIntegersAreClampedOnRead) {
       {"AutoReconnect", "MonitorRevivalInterval", "100000", MonitorRevivalInterval, 100000},
       {"AutoReconnect", "ResumeGraceSeconds", "601", ResumeGraceSeconds, 600},
       {"AutoReconnect", "ResumeGraceSeconds", "-1", ResumeGraceSeconds, 0},
-      {"AutoReconnect", "ResumeGraceSeconds", "0", ResumeGraceSeconds, 0},
       {"Notify", "NotifyMode", "7", NotifyMode, 4},
       {"Notify", "NotifyMode", "-1", NotifyMode, 0},
       {"Notify", "VoiceVolume", "150", VoiceVolume, 100},
