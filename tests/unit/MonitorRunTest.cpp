@@ -374,6 +374,7 @@ struct SleepCase {
   int grace, failFrom, failUntil, suspendAt, resumeAt, jumpAt, stopAt;
   std::vector<double> pings, launches;
   std::vector<std::wstring> lines;  // titles after the choice; the power lines with their texts
+  friend void PrintTo(const SleepCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class MonitorRunSleepTest : public ::testing::TestWithParam<SleepCase> {};
