@@ -19,6 +19,7 @@
 #include "log/LogWriter.h"
 #include "common/PathHelpers.h"
 #include "monitor/MonitorController.h"
+#include "monitor/MonitorRun.h"
 #include "notify/Notify_win.h"
 #include "resources/resource.h"
 #include "app/SettingsPages_win.h"
@@ -202,6 +203,18 @@ bool OnCommand(HWND window, int command) {
   return false;
 }
 
+void OnPowerBroadcast(WPARAM event) {
+  switch (event) {
+    case PBT_APMSUSPEND:
+      NoteSystemSuspend();
+      break;
+    case PBT_APMRESUMEAUTOMATIC:
+    case PBT_APMRESUMESUSPEND:
+      NoteSystemResume();
+      break;
+  }
+}
+
 }  // namespace
 
 void SetWindowSpeechPlayer(std::shared_ptr<SpeechPlayer> player) { g_player = std::move(player); }
@@ -223,6 +236,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
       if (OnCommand(window, LOWORD(wParam))) return 0;
       break;
+    case WM_POWERBROADCAST:
+      OnPowerBroadcast(wParam);
+      return TRUE;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }

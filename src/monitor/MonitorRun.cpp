@@ -1,5 +1,6 @@
 #include "monitor/MonitorRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -12,11 +13,16 @@ namespace moorlink {
 std::atomic<bool> MonitorRunning{false};
 std::atomic<bool> StopRequested{false};
 std::atomic<bool> ReconnectCommandBusy{false};
+std::atomic<bool> SystemSuspended{false};
+std::atomic<int64_t> LastResumeNs{0};
 
 namespace {
 
 constexpr int64_t kNsPerSecond = 1'000'000'000;
 constexpr int64_t kNsPerMs = 1'000'000;
+// A tick this much later than its longest regular distance (one second of waiting plus a
+// ping that timed out) means the system slept in between.
+constexpr int64_t kWakeGapNs = 30 * kNsPerSecond;
 
 int64_t WholeSecondsBetween(int64_t from, int64_t to) { return (to - from) / kNsPerSecond; }
 
@@ -90,6 +96,11 @@ class Run {
     pingInterval_ = PingInterval();
     reconnectInterval_ = ReconnectInterval();
     maxRetryCount_ = MaxRetryCount();
+    graceSeconds_ = ResumeGraceSeconds();
+    // A run started just after a wake (by the revival timer, say) still owes the grace.
+    seenResume_ = LastResumeNs.load();
+    const int64_t now = p_.Now();
+    if (seenResume_ != 0 && now - seenResume_ < graceSeconds_ * kNsPerSecond) BeginGrace(seenResume_);
   }
 
   void Loop() {
@@ -103,6 +114,8 @@ class Run {
 
   void Tick() {
     const int64_t now = p_.Now();
+    if (graceSeconds_ > 0 && PausedForSleep(now)) return;
+    InGrace(now);
     if (lastPingOk_ && WholeSecondsBetween(lastPingTime_, now) < pingInterval_) {
       ResetOutage();
       return;
@@ -111,10 +124,14 @@ class Run {
     lastPingOk_ = ok;
     lastPingTime_ = now;
     if (ok) {
+      if (graceUntil_ != 0) EndGrace(L"Pingの応答を確認した為、通常の監視に戻ります。");
       ResetOutage();
       return;
     }
     const int64_t t = p_.Now();
+    // Just after a wake Wi-Fi is still reassociating: a failure is neither announced nor
+    // answered with a command, and it does not count.
+    if (InGrace(t)) return;
     if (WholeSecondsBetween(lastReconnectTime_, t) < reconnectInterval_) return;
     if (!announced_) {
       if (NotifyOnReconnect()) {
@@ -150,6 +167,51 @@ class Run {
     }
     ++retryCount_;
     lastReconnectTime_ = t;
+  }
+
+  // Applies the power notices and detects an unannounced wake; true while the system is
+  // suspended, when the tick neither pings nor launches and the outage state stays.
+  bool PausedForSleep(int64_t now) {
+    const bool asleep = SystemSuspended.load();
+    if (asleep && !paused_) {
+      p_.WriteLog(LogCategory::Monitor, L"スリープ", L"スリープに入る為、監視を一時停止。");
+      graceUntil_ = 0;  // the next wake begins a grace of its own
+    }
+    paused_ = asleep;
+    const int64_t resumed = LastResumeNs.load();
+    const bool announcedWake = resumed != seenResume_;
+    seenResume_ = resumed;
+    const bool unannouncedWake =
+        lastTickAt_ != 0 && now - lastTickAt_ > kNsPerSecond + pingTimeoutMs_ * kNsPerMs + kWakeGapNs;
+    lastTickAt_ = now;
+    if (asleep) return true;
+    if (announcedWake || unannouncedWake) BeginGrace(announcedWake ? std::min(resumed, now) : now);
+    return false;
+  }
+
+  void BeginGrace(int64_t from) {
+    const int64_t until = from + graceSeconds_ * kNsPerSecond;
+    if (graceUntil_ != 0) {
+      // A second notice of the same wake (automatic, then user present) only extends it.
+      graceUntil_ = std::max(graceUntil_, until);
+      return;
+    }
+    graceUntil_ = until;
+    p_.WriteLog(LogCategory::Monitor, L"スリープ復帰",
+                L"スリープからの復帰を検知。" + std::to_wstring(graceSeconds_) + L"秒間は切断と判定しません。");
+  }
+
+  // Ends an expired grace; true while the grace lasts.
+  bool InGrace(int64_t now) {
+    if (graceUntil_ == 0) return false;
+    if (now < graceUntil_) return true;
+    EndGrace(L"復帰待機時間が過ぎた為、通常の監視に戻ります。");
+    return false;
+  }
+
+  void EndGrace(const std::wstring& why) {
+    graceUntil_ = 0;
+    p_.WriteLog(LogCategory::Monitor, L"復帰待機終了", why);
   }
 
   void ResetOutage() {
@@ -209,6 +271,11 @@ class Run {
   int64_t lastPingTime_ = 0;
   int64_t lastReconnectTime_ = 0;
   int shownIcon_ = -1;
+  int graceSeconds_ = 0;
+  int64_t graceUntil_ = 0;  // 0: no grace
+  int64_t seenResume_ = 0;
+  int64_t lastTickAt_ = 0;
+  bool paused_ = false;
 };
 
 }  // namespace
@@ -222,6 +289,14 @@ void MonitorRun(const MonitorPorts& ports) noexcept {
   } catch (...) {
     // The end line has been written by then; a thread body must not let anything escape.
   }
+}
+
+void NoteSystemSuspend() { SystemSuspended.store(true); }
+
+void NoteSystemResume() {
+  // Stamped first: a run that sees the suspension end also sees this wake.
+  LastResumeNs.store(MonotonicNowNs());
+  SystemSuspended.store(false);
 }
 
 int64_t MonotonicNowNs() {

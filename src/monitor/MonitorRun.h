@@ -16,6 +16,11 @@ namespace moorlink {
 extern std::atomic<bool> MonitorRunning;
 extern std::atomic<bool> StopRequested;
 extern std::atomic<bool> ReconnectCommandBusy;
+// The system's power state, from the window's power messages (set on the UI thread, read
+// by the run): true from the suspend notice to the next resume notice.
+extern std::atomic<bool> SystemSuspended;
+// MonotonicNowNs at the latest resume notice; 0 until the first one.
+extern std::atomic<int64_t> LastResumeNs;
 
 inline constexpr int kIconMonitoring = 100;
 inline constexpr int kIconReconnecting = 101;
@@ -45,6 +50,10 @@ struct MonitorPorts {
 
 // The body of the monitor thread. Clears MonitorRunning as its last act, on every path.
 void MonitorRun(const MonitorPorts& ports) noexcept;
+
+// Called by the window on the power messages.
+void NoteSystemSuspend();
+void NoteSystemResume();
 
 // The standard clock pieces of the ports (monotonic clock, sleep).
 int64_t MonotonicNowNs();

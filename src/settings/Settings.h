@@ -54,6 +54,7 @@ inline constexpr IntSetting PingTimeout{L"AutoReconnect", L"PingTimeout", 2000, 
 inline constexpr BoolSetting EnableMonitorRevival{L"AutoReconnect", L"EnableMonitorRevival", true};
 inline constexpr IntSetting MonitorRevivalInterval{L"AutoReconnect", L"MonitorRevivalInterval", 1200, 1, INT_MAX};
 inline constexpr BoolSetting NotifyOnReconnect{L"AutoReconnect", L"NotifyOnReconnect", false};
+inline constexpr IntSetting ResumeGraceSeconds{L"AutoReconnect", L"ResumeGraceSeconds", 30, 0, 600};
 inline constexpr BoolSetting UseLog{L"Log", L"UseLog", false};
 inline constexpr BoolSetting LogProcess{L"Log", L"LogProcess", true};
 inline constexpr BoolSetting LogMonitor{L"Log", L"LogMonitor", true};
@@ -84,6 +85,7 @@ inline int PingTimeout() { return ReadSetting(keys::PingTimeout); }
 inline bool EnableMonitorRevival() { return ReadSetting(keys::EnableMonitorRevival); }
 inline int MonitorRevivalInterval() { return ReadSetting(keys::MonitorRevivalInterval); }
 inline bool NotifyOnReconnect() { return ReadSetting(keys::NotifyOnReconnect); }
+inline int ResumeGraceSeconds() { return ReadSetting(keys::ResumeGraceSeconds); }
 inline bool UseLog() { return ReadSetting(keys::UseLog); }
 inline bool LogProcess() { return ReadSetting(keys::LogProcess); }
 inline bool LogMonitor() { return ReadSetting(keys::LogMonitor); }

@@ -7,12 +7,16 @@ namespace moorlink::test {
 FakeMonitor::FakeMonitor() {
   StopRequested.store(false);
   ReconnectCommandBusy.store(false);
+  SystemSuspended.store(false);
+  LastResumeNs.store(0);
 }
 
 FakeMonitor::~FakeMonitor() {
   StopRequested.store(false);
   ReconnectCommandBusy.store(false);
   MonitorRunning.store(false);
+  SystemSuspended.store(false);
+  LastResumeNs.store(0);
 }
 
 MonitorPorts FakeMonitor::Ports() {

@@ -71,6 +71,8 @@ class FakeMonitor {
   // Runs MonitorRun with MonitorRunning set as the controller would.
   void Run();
   double Seconds() const { return static_cast<double>(now_ - start) / kSecond; }
+  int64_t NowNs() const { return now_; }
+  void Advance(int64_t ns) { now_ += ns; }  // the clock jumps, as over a sleep
 
   std::vector<std::wstring> LogTitles() const;
 

@@ -368,5 +368,60 @@ TEST(MonitorRunTest, ExceptionInAPortStillEndsTheRunCleanly) {
   EXPECT_EQ(m.icons.back().what, L"102");
 }
 
+// Sleep and wake, limit 3: no answer in [failFrom, failUntil); events at seconds after T.
+struct SleepCase {
+  const char* name;
+  int grace, failFrom, failUntil, suspendAt, resumeAt, jumpAt, stopAt;
+  std::vector<double> pings, launches;
+  std::vector<std::wstring> lines;  // titles after the choice; the power lines with their texts
+  friend void PrintTo(const SleepCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class MonitorRunSleepTest : public ::testing::TestWithParam<SleepCase> {};
+
+TEST_P(MonitorRunSleepTest, ReplaysTheOutage) {
+  const SleepCase& c = GetParam();
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=0\r\n"
+                                  "ResumeGraceSeconds=" + std::to_string(c.grace)));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
+  if (c.resumeAt < 0) LastResumeNs.store(m.start + c.resumeAt * kSecond);  // before the run
+  m.afterSleep = [&](double at) {
+    if (at == c.suspendAt) SystemSuspended.store(true);
+    if (at == c.resumeAt) LastResumeNs.store(m.NowNs()), SystemSuspended.store(false);
+    if (at == c.jumpAt) m.Advance(100 * kSecond);  // a wake no notice announced
+    if (at >= c.stopAt) StopRequested.store(true);
+  };
+  m.Run();
+  EXPECT_THAT(Times(m.pings), ::testing::ElementsAreArray(c.pings));
+  EXPECT_THAT(Times(m.launches), ::testing::ElementsAreArray(c.launches));
+  std::vector<std::wstring> lines;
+  for (size_t i = 2; i + 1 < m.logs.size(); ++i) {
+    const bool power = m.logs[i].title.find(L"スリープ") == 0 || m.logs[i].title == L"復帰待機終了";
+    lines.push_back(m.logs[i].title + (power ? L" " + m.logs[i].message : L""));
+  }
+  EXPECT_THAT(lines, ::testing::ElementsAreArray(c.lines));
+}
+
+std::wstring Begin(int s) { return L"スリープ復帰 スリープからの復帰を検知。" + std::to_wstring(s) + L"秒間は切断と判定しません。"; }
+const std::wstring kElapsed = L"復帰待機終了 復帰待機時間が過ぎた為、通常の監視に戻ります。";
+constexpr int kNever = 1'000'000;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MonitorRunSleepTest,
+    ::testing::Values(
+        SleepCase{"GraceEndsAfterResumeGraceSeconds", 10, 10, kNever, kNever, 5, kNever, kNever,
+                  {0, 10, 13, 16, 19, 22, 25}, {15, 21, 27}, {Begin(10), kElapsed, L"切断検知", L"監視処理中止"}},
+        SleepCase{"ClockJumpStartsTheGrace", 30, 100, 115, kNever, kNever, 5, 120, {0, 105, 108, 111, 114, 117}, {},
+                  {Begin(30), L"復帰待機終了 Pingの応答を確認した為、通常の監視に戻ります。", L"監視処理手動中止"}},
+        SleepCase{"SuspendPausesAndKeepsTheCount", 5, 10, kNever, 19, 50, kNever, kNever, {0, 10, 13, 16, 50, 53},
+                  {12, 18, 55}, {L"切断検知", L"スリープ スリープに入る為、監視を一時停止。", Begin(5), kElapsed, L"監視処理中止"}},
+        SleepCase{"WakeJustBeforeTheRun", 30, 0, 25, kNever, -10, kNever, 28, {0, 3, 6, 9, 12, 15, 18, 21, 24, 27},
+                  {20, 26}, {Begin(30), kElapsed, L"切断検知", L"監視処理手動中止"}},
+        SleepCase{"GraceZeroIsTheUsualRun", 0, 10, kNever, 14, 5, kNever, kNever, {0, 10, 13, 16, 19, 22},
+                  {12, 18, 24}, {L"切断検知", L"監視処理中止"}}),
+    [](const ::testing::TestParamInfo<SleepCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace moorlink::test

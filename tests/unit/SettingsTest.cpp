@@ -25,6 +25,7 @@ TEST(SettingsTest, MissingFileGivesEveryDefault) {
   EXPECT_TRUE(EnableMonitorRevival());
   EXPECT_EQ(MonitorRevivalInterval(), 1200);
   EXPECT_FALSE(NotifyOnReconnect());
+  EXPECT_EQ(ResumeGraceSeconds(), 30);
   EXPECT_FALSE(UseLog());
   EXPECT_TRUE(LogProcess());
   EXPECT_TRUE(LogMonitor());
@@ -58,6 +59,8 @@ TEST(SettingsTest, StoredIntegersAreClampedOnRead) {
       {"AutoReconnect", "MaxRetryCount", "100000", MaxRetryCount, 100000},
       {"AutoReconnect", "MonitorRevivalInterval", "0", MonitorRevivalInterval, 1},
       {"AutoReconnect", "MonitorRevivalInterval", "100000", MonitorRevivalInterval, 100000},
+      {"AutoReconnect", "ResumeGraceSeconds", "601", ResumeGraceSeconds, 600},
+      {"AutoReconnect", "ResumeGraceSeconds", "-1", ResumeGraceSeconds, 0},
       {"Notify", "NotifyMode", "7", NotifyMode, 4},
       {"Notify", "NotifyMode", "-1", NotifyMode, 0},
       {"Notify", "VoiceVolume", "150", VoiceVolume, 100},
