@@ -23,6 +23,9 @@ constexpr int64_t kNsPerMs = 1'000'000;
 // A tick this much later than its longest regular distance (one second of waiting plus a
 // ping that timed out) means the system slept in between.
 constexpr int64_t kWakeGapNs = 30 * kNsPerSecond;
+// A run still ticking this long after a suspend notice is awake, whether the sleep never
+// came or its resume notice was lost: it must not stay paused for good.
+constexpr int64_t kStaleSuspendNs = 60 * kNsPerSecond;
 
 int64_t WholeSecondsBetween(int64_t from, int64_t to) { return (to - from) / kNsPerSecond; }
 
@@ -172,10 +175,18 @@ class Run {
   // Applies the power notices and detects an unannounced wake; true while the system is
   // suspended, when the tick neither pings nor launches and the outage state stays.
   bool PausedForSleep(int64_t now) {
-    const bool asleep = SystemSuspended.load();
+    bool asleep = SystemSuspended.load();
     if (asleep && !paused_) {
       p_.WriteLog(LogCategory::Monitor, L"スリープ", L"スリープに入る為、監視を一時停止。");
       graceUntil_ = 0;  // the next wake begins a grace of its own
+      pausedSince_ = now;
+    }
+    bool staleSuspend = false;
+    if (asleep && paused_ && now - pausedSince_ > kStaleSuspendNs) {
+      bool expected = true;
+      SystemSuspended.compare_exchange_strong(expected, false);
+      asleep = false;
+      staleSuspend = true;
     }
     paused_ = asleep;
     const int64_t resumed = LastResumeNs.load();
@@ -185,7 +196,7 @@ class Run {
         lastTickAt_ != 0 && now - lastTickAt_ > kNsPerSecond + pingTimeoutMs_ * kNsPerMs + kWakeGapNs;
     lastTickAt_ = now;
     if (asleep) return true;
-    if (announcedWake || unannouncedWake) BeginGrace(announcedWake ? std::min(resumed, now) : now);
+    if (announcedWake || unannouncedWake || staleSuspend) BeginGrace(announcedWake ? std::min(resumed, now) : now);
     return false;
   }
 
@@ -273,6 +284,7 @@ class Run {
   int shownIcon_ = -1;
   int graceSeconds_ = 0;
   int64_t graceUntil_ = 0;  // 0: no grace
+  int64_t pausedSince_ = 0;
   int64_t seenResume_ = 0;
   int64_t lastTickAt_ = 0;
   bool paused_ = false;

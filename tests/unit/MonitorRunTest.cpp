@@ -419,6 +419,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {12, 18, 55}, {L"切断検知", L"スリープ スリープに入る為、監視を一時停止。", Begin(5), kElapsed, L"監視処理中止"}},
         SleepCase{"WakeJustBeforeTheRun", 30, 0, 25, kNever, -10, kNever, 28, {0, 3, 6, 9, 12, 15, 18, 21, 24, 27},
                   {20, 26}, {Begin(30), kElapsed, L"切断検知", L"監視処理手動中止"}},
+        SleepCase{"SuspendWithoutResumeEndsAfterAMinute", 5, 10, kNever, 19, kNever, kNever, kNever,
+                  {0, 10, 13, 16, 80, 83}, {12, 18, 85},
+                  {L"切断検知", L"スリープ スリープに入る為、監視を一時停止。", Begin(5), kElapsed, L"監視処理中止"}},
         SleepCase{"GraceZeroIsTheUsualRun", 0, 10, kNever, 14, 5, kNever, kNever, {0, 10, 13, 16, 19, 22},
                   {12, 18, 24}, {L"切断検知", L"監視処理中止"}}),
     [](const ::testing::TestParamInfo<SleepCase>& info) { return std::string(info.param.name); });
