@@ -12,6 +12,7 @@
 #include "log/LogWriter.h"
 #include "monitor/MonitorRun.h"
 #include "notify/NotifyUser.h"
+#include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 #include "support/FakeSpeech.h"
 #include "settings/Settings.h"
@@ -72,8 +73,8 @@ void NotifyLatency(benchmark::State& state, const char* ini) {
   ports.StartDetachedThread = StartDetachedThread;
   SetNotifyPorts(ports);
   auto record = std::make_shared<FakeSpeechBackend::Record>();
-  RegisterSpeechPlayer(std::make_shared<SpeechPlayer>(std::make_unique<FakeSpeechBackend>(record), L"", nullptr,
-                                                      nullptr));
+  RegisterSpeechPlayer(std::make_shared<LazySpeechPlayer>(
+      std::make_shared<SpeechPlayer>(std::make_unique<FakeSpeechBackend>(record), L"", nullptr, nullptr)));
   for (auto _ : state) NotifyUser(L"Wi-Fiの切断を検知しました。再接続を試みます。", L"切断検知", NotifyKind::Warning);
   {
     std::lock_guard l(user->lock);

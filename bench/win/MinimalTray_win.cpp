@@ -1,9 +1,26 @@
 // The smallest tray program there is: a hidden window, one icon, a message loop. The
 // yardstick for Moorlink's start-up time and memory under the same Wine.
+// Built a second time with MOORLINK_FLOOR as "the floor": the same plus what Moorlink's
+// features need at start (COM in the multithreaded apartment, common controls v6 through
+// the manifest, Winsock, one WLAN handle, one ICMP handle, a thread ticking every second).
 #include <windows.h>
 #include <shellapi.h>
+#ifdef MOORLINK_FLOOR
+#include <commctrl.h>
+#include <objbase.h>
+#include <winsock2.h>
+#include <iphlpapi.h>
+#include <icmpapi.h>
+#include <wlanapi.h>
+#endif
 
 namespace {
+
+#ifdef MOORLINK_FLOOR
+constexpr wchar_t kClass[] = L"FloorTrayClass";
+#else
+constexpr wchar_t kClass[] = L"MinimalTrayClass";
+#endif
 
 NOTIFYICONDATAW g_icon{};
 
@@ -29,13 +46,36 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+#ifdef MOORLINK_FLOOR
+DWORD WINAPI Ticker(void*) {
+  for (;;) Sleep(1000);
+}
+
+// Kept open for the life of the process, as Moorlink keeps its own.
+void StartWhatTheFeaturesNeed() {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  WSADATA winsock;
+  WSAStartup(MAKEWORD(2, 2), &winsock);
+  DWORD version = 0;
+  HANDLE wlan = nullptr;
+  WlanOpenHandle(2, nullptr, &version, &wlan);
+  IcmpCreateFile();
+  if (HANDLE ticker = CreateThread(nullptr, 0, Ticker, nullptr, 0, nullptr)) CloseHandle(ticker);
+}
+#endif
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+#ifdef MOORLINK_FLOOR
+  StartWhatTheFeaturesNeed();
+#endif
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = instance;
-  windowClass.lpszClassName = L"MinimalTrayClass";
+  windowClass.lpszClassName = kClass;
   RegisterClassW(&windowClass);
   CreateWindowW(windowClass.lpszClassName, L"Minimal", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
   MSG message;

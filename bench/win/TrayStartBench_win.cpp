@@ -3,6 +3,7 @@
 // of the class; a NIM_MODIFY that changes nothing succeeds only then). Each run ends the
 // program with WM_COMMAND 40001 (Moorlink's exit) and waits for it.
 //   tray_start_bench <exe> <window class> <runs>     prints one "<ms>" line per run
+// With 0 runs it only sends that exit command to a running window of the class.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -15,6 +16,10 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring exe = argv[1];
   const wchar_t* windowClass = argv[2];
   const int runs = _wtoi(argv[3]);
+  if (runs == 0) {
+    if (HWND window = FindWindowW(windowClass, nullptr)) PostMessageW(window, WM_COMMAND, 40001, 0);
+    return 0;
+  }
   for (int run = 0; run < runs; ++run) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

@@ -15,6 +15,7 @@
 #include "notify/NotifyUser.h"
 #include "resources/resource.h"
 #include "settings/Settings.h"
+#include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 
 namespace {
@@ -47,8 +48,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   if (FAILED(com)) return ReportComFailure(com);
 
-  std::shared_ptr<SpeechPlayer> player = CreateSpeechPlayer();
-  SetWindowSpeechPlayer(player);
+  // Made on first use (a notification that speaks, the settings sheet's voice list): a
+  // run that never speaks never loads the speech components.
+  const auto speech = std::make_shared<LazySpeechPlayer>(CreateSpeechPlayer);
+  SetWindowSpeechPlayer(speech);
 
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
@@ -77,7 +80,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Notification jobs still running keep their share; the rest of the player goes now.
   RegisterSpeechPlayer(nullptr);
   SetWindowSpeechPlayer(nullptr);
-  player->Stop();
-  player.reset();
+  if (std::shared_ptr<SpeechPlayer> player = speech->Close()) {
+    player->Stop();
+  }  // destroyed here unless a job still holds it
   return static_cast<int>(message.wParam);
 }

@@ -11,6 +11,7 @@
 #include "monitor/ReconnectCommand.h"
 #include "monitor/WifiQueries.h"
 #include "notify/Notify_win.h"
+#include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 #include "speech/WindowsSpeech_win.h"
 
@@ -59,10 +60,10 @@ std::shared_ptr<SpeechPlayer> CreateSpeechPlayer() {
   return std::make_shared<SpeechPlayer>(CreateWindowsSpeechBackend(), ExeFolderPath(), BindVoicevoxLibrary, WriteLog);
 }
 
-void WireNotifications(HWND window, std::shared_ptr<SpeechPlayer> player) {
+void WireNotifications(HWND window, std::shared_ptr<LazySpeechPlayer> speech) {
   SetNotifyWindow(window);
   SetNotifyPorts(WindowsNotifyPorts());
-  RegisterSpeechPlayer(std::move(player));
+  RegisterSpeechPlayer(std::move(speech));
 }
 
 }  // namespace moorlink

@@ -12,6 +12,7 @@
 
 namespace moorlink {
 
+class LazySpeechPlayer;
 class SpeechPlayer;
 
 // The tray and the notifications as the monitor sees them.
@@ -30,9 +31,10 @@ ShellPorts ProgramShellPorts();
 // Sets the controller's ports: runs over SystemMonitorPorts(ProgramShellPorts()).
 void WireMonitor();
 // The speech player over the Windows Runtime and, when its files lie beside the exe, the
-// VOICEVOX library. COM must be initialised (multithreaded apartment).
+// VOICEVOX library. The process must be in the multithreaded apartment (the main thread
+// joined it); any thread may call this, as the first use of the player makes it.
 std::shared_ptr<SpeechPlayer> CreateSpeechPlayer();
 // The dispatcher's ports, its window (balloons, message box owner) and its player.
-void WireNotifications(HWND window, std::shared_ptr<SpeechPlayer> player);
+void WireNotifications(HWND window, std::shared_ptr<LazySpeechPlayer> speech);
 
 }  // namespace moorlink

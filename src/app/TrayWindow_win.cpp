@@ -5,14 +5,13 @@
 #include <shellapi.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "app/AboutDialog_win.h"
 #include "app/MonitorWiring_win.h"
 #include "app/ShellRules.h"
 #include "app/TrayIcon_win.h"
+#include "common/Files.h"
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
 #include "common/Text.h"
@@ -23,6 +22,7 @@
 #include "notify/Notify_win.h"
 #include "resources/resource.h"
 #include "app/SettingsPages_win.h"
+#include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 
 namespace moorlink {
@@ -31,7 +31,7 @@ namespace {
 // All of these are used on the user interface thread only.
 UINT g_taskbarCreatedMessage = 0;
 bool g_modalDialogOpen = false;
-std::shared_ptr<SpeechPlayer> g_player;
+std::shared_ptr<LazySpeechPlayer> g_speech;
 
 constexpr wchar_t kCenteredProperty[] = L"__CENTERED__";
 
@@ -44,7 +44,8 @@ std::uint16_t PagePointSize(HINSTANCE instance) {
   HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(IDD_PAGE_MONITOR), RT_DIALOG);
   HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
   const auto* bytes = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
-  const auto at = bytes ? TemplatePointSizeOffset(bytes, SizeofResource(instance, found)) : std::nullopt;
+  if (!bytes) return 0;
+  const auto at = TemplatePointSizeOffset(bytes, SizeofResource(instance, found));
   return at ? static_cast<std::uint16_t>(bytes[*at] | bytes[*at + 1] << 8) : 0;
 }
 
@@ -73,7 +74,9 @@ void ShowSettingsSheet(HWND window) {
   const PageKind kinds[3] = {{IDD_PAGE_MONITOR, MonitorPageProc}, {IDD_PAGE_LOG, LogPageProc},
                              {IDD_PAGE_OTHER, OtherPageProc}};
   static const std::vector<std::wstring> kNoVoices;
-  const std::vector<std::wstring>& voices = g_player ? g_player->VoiceNames() : kNoVoices;
+  // The voice list is the player's first use when nothing has spoken yet.
+  const std::shared_ptr<SpeechPlayer> player = g_speech ? g_speech->Get() : nullptr;
+  const std::vector<std::wstring>& voices = player ? player->VoiceNames() : kNoVoices;
   HPROPSHEETPAGE pages[3] = {};
   bool created = true;
   for (int i = 0; i < 3; ++i) {
@@ -129,7 +132,7 @@ LRESULT OnCreate(HWND window) {
     MessageBoxW(window, text, (std::wstring(L"エラー - ") + kProductTitle).c_str(), MB_ICONERROR);
     return -1;
   }
-  WireNotifications(window, g_player);
+  WireNotifications(window, g_speech);
   g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   StartMonitor();
   return 0;
@@ -145,16 +148,20 @@ void OnDestroy() {
   PostQuitMessage(0);
 }
 
+// Any click silences a spoken notification; a player not made yet has nothing to silence.
+void StopSpeech() {
+  if (const std::shared_ptr<SpeechPlayer> player = g_speech ? g_speech->IfMade() : nullptr) player->Stop();
+}
+
 void OnTrayCallback(HWND window, LPARAM mouseMessage) {
   switch (mouseMessage) {
     case WM_RBUTTONUP:
-      if (g_player) g_player->Stop();
+      StopSpeech();
       ShowTrayMenu(window);
       break;
     case WM_LBUTTONUP:
     case WM_MBUTTONUP:
-      // Any click silences a spoken notification.
-      if (g_player) g_player->Stop();
+      StopSpeech();
       break;
   }
 }
@@ -162,9 +169,7 @@ void OnTrayCallback(HWND window, LPARAM mouseMessage) {
 void OnOpenLogFolder() {
   const std::wstring folder = LogFolderPath();
   if (folder.empty()) return;
-  std::error_code error;
-  std::filesystem::create_directories(ToFsPath(folder), error);
-  if (!error) OpenWithShell(folder);
+  if (CreateFolders(folder)) OpenWithShell(folder);
 }
 
 bool OnCommand(HWND window, int command) {
@@ -217,7 +222,7 @@ void OnPowerBroadcast(WPARAM event) {
 
 }  // namespace
 
-void SetWindowSpeechPlayer(std::shared_ptr<SpeechPlayer> player) { g_player = std::move(player); }
+void SetWindowSpeechPlayer(std::shared_ptr<LazySpeechPlayer> speech) { g_speech = std::move(speech); }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (g_taskbarCreatedMessage != 0 && message == g_taskbarCreatedMessage) {

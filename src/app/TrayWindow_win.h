@@ -7,15 +7,16 @@
 
 namespace moorlink {
 
-class SpeechPlayer;
+class LazySpeechPlayer;
 
 inline constexpr wchar_t kMainWindowClass[] = L"MoorlinkClass";
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The player the window hands to the dispatcher and silences on a click; set before the
-// window is created, cleared after the message loop.
-void SetWindowSpeechPlayer(std::shared_ptr<SpeechPlayer> player);
+// The player the window hands to the dispatcher, silences on a click (when made) and asks
+// for the settings sheet's voice list; set before the window is created, cleared after
+// the message loop.
+void SetWindowSpeechPlayer(std::shared_ptr<LazySpeechPlayer> speech);
 
 // Moves the settings sheet that owns this page to the centre of its monitor's work area,
 // once per sheet, and gives it a taskbar button.

@@ -119,14 +119,6 @@ std::wstring Utf8ToWide(std::string_view text) {
   return out;
 }
 
-std::filesystem::path ToFsPath(const std::wstring& path) {
-#ifdef _WIN32
-  return std::filesystem::path(path);
-#else
-  return std::filesystem::path(WideToUtf8(path));
-#endif
-}
-
 std::wstring CutUtf16(const std::wstring& text, size_t maxUnits) {
   size_t units = 0;
   size_t end = 0;

@@ -74,6 +74,14 @@ struct IcmpHandleTraits {
 };
 using UniqueIcmpHandle = UniqueHandle<IcmpHandleTraits>;
 
+// FindFirstFileW fails with INVALID_HANDLE_VALUE; its handle ends with FindClose.
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static bool Owns(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) noexcept { FindClose(h); }
+};
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+
 struct MenuTraits {
   using Handle = HMENU;
   static bool Owns(Handle h) noexcept { return h != nullptr; }

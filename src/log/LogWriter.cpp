@@ -3,11 +3,10 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <system_error>
 
+#include "common/Files.h"
 #include "common/Text.h"
 #include "common/PathHelpers.h"
 #include "settings/Settings.h"
@@ -102,23 +101,12 @@ std::wstring LogFilePathLocked(const std::wstring& folder, const LocalTime& t) {
 // Needs the log lock.
 void AppendLocked(const std::wstring& folder, const std::wstring& path, const std::string& bytes) {
   if (folder.empty() || path.empty()) return;
-  const std::filesystem::path file = ToFsPath(path);
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(file, ec);
+  const std::optional<bool> exists = PathExists(path);
   // When the test itself fails (access denied, say) create nothing: a file we could not
   // see may be there, and the line is not worth guessing.
-  if (ec) return;
-  if (!exists) {
-    std::filesystem::create_directories(ToFsPath(folder), ec);
-    if (ec) return;
-  }
-  std::ofstream out(file, std::ios::out | std::ios::app | std::ios::binary);
-  if (!out) return;
-  const std::uintmax_t size = std::filesystem::file_size(file, ec);
-  if (!ec && size == 0) {
-    out.write("\xEF\xBB\xBF", 3);
-  }
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!exists) return;
+  if (!*exists && !CreateFolders(folder)) return;
+  AppendToFile(path, "\xEF\xBB\xBF", bytes);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "common/Product.h"
 #include "common/Text.h"
 #include "settings/Settings.h"
+#include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 
 namespace moorlink {
@@ -17,11 +18,11 @@ NotifyPorts& g_ports = *new NotifyPorts;
 
 // Guards the registered player only; never held while calling out.
 std::mutex& g_playerLock = *new std::mutex;
-std::shared_ptr<SpeechPlayer>& g_player = *new std::shared_ptr<SpeechPlayer>;
+std::shared_ptr<LazySpeechPlayer>& g_speech = *new std::shared_ptr<LazySpeechPlayer>;
 
-std::shared_ptr<SpeechPlayer> RegisteredPlayer() {
+std::shared_ptr<LazySpeechPlayer> RegisteredSpeech() {
   std::lock_guard lock(g_playerLock);
-  return g_player;
+  return g_speech;
 }
 
 // Starts a worker; a thread that cannot be started is logged and reported as false.
@@ -92,21 +93,25 @@ std::wstring SpokenText(const std::wstring& title, const std::wstring& message) 
 
 void SetNotifyPorts(NotifyPorts ports) { g_ports = std::move(ports); }
 
-void RegisterSpeechPlayer(std::shared_ptr<SpeechPlayer> player) {
+void RegisterSpeechPlayer(std::shared_ptr<LazySpeechPlayer> speech) {
   std::lock_guard lock(g_playerLock);
-  g_player = std::move(player);
+  g_speech = std::move(speech);
 }
 
 void NotifyUser(const std::wstring& message, const std::wstring& title, NotifyKind kind) noexcept {
   try {
     const NotifyRoute route = RouteForMode(NotifyMode());
-    std::shared_ptr<SpeechPlayer> player = RegisteredPlayer();
+    std::shared_ptr<LazySpeechPlayer> speech = RegisteredSpeech();
 
-    if (route.speech && player) {
+    if (route.speech && speech) {
       const std::wstring voice = VoiceName();
       const int volume = VoiceVolume();
-      // The job owns copies and a share of the player for as long as its thread runs.
-      StartWorker([player, text = SpokenText(title, message), voice, volume] {
+      // The job owns copies, the holder and then a share of the player for as long as its
+      // thread runs. The first such job makes the player on its own thread: the caller
+      // never waits for it.
+      StartWorker([speech, text = SpokenText(title, message), voice, volume] {
+        const std::shared_ptr<SpeechPlayer> player = speech->Get();
+        if (!player) return;
         player->SetVolume(volume);
         player->Speak(text, voice);
         player->WaitUntilFinished();
@@ -117,13 +122,13 @@ void NotifyUser(const std::wstring& message, const std::wstring& title, NotifyKi
     if (route.messageBox) {
       const uintptr_t owner = g_ports.MessageBoxOwner ? g_ports.MessageBoxOwner() : 0;
       // The job holds everything it uses, the way to show the box included.
-      if (StartWorker([show = g_ports.ShowMessageBox, player, owner, message, titleText = NotifyTitleText(title), kind] {
+      if (StartWorker([show = g_ports.ShowMessageBox, speech, owner, message, titleText = NotifyTitleText(title), kind] {
             try {
               if (show) show(owner, message, titleText, kind);
             } catch (...) {
             }
             // Closing the box silences any notification speech still playing.
-            if (player) player->Stop();
+            if (const auto player = speech ? speech->IfMade() : nullptr) player->Stop();
           })) {
         return;
       }

@@ -13,7 +13,7 @@
 
 namespace moorlink {
 
-class SpeechPlayer;
+class LazySpeechPlayer;
 
 // What the mode asks for.
 struct NotifyRoute {
@@ -58,9 +58,9 @@ struct NotifyPorts {
 
 // Set once at start-up, before the first notification.
 void SetNotifyPorts(NotifyPorts ports);
-// The player that speaks notifications; null unregisters. Jobs already started keep the
-// player they were given.
-void RegisterSpeechPlayer(std::shared_ptr<SpeechPlayer> player);
+// The player that speaks notifications, made by the first job that speaks; null
+// unregisters. Jobs already started keep the holder they were given.
+void RegisterSpeechPlayer(std::shared_ptr<LazySpeechPlayer> speech);
 
 void NotifyUser(const std::wstring& message, const std::wstring& title, NotifyKind kind) noexcept;
 

@@ -1,21 +1,17 @@
 #include "speech/Voicevox.h"
 
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 
 #include <nlohmann/json.hpp>
 
+#include "common/Files.h"
 #include "common/Text.h"
 #include "speech/SpeechBackend.h"
 
 namespace moorlink {
 namespace {
 
-bool Exists(const std::wstring& path) {
-  std::error_code ec;
-  return std::filesystem::exists(ToFsPath(path), ec);
-}
+bool Exists(const std::wstring& path) { return PathExists(path).value_or(false); }
 
 // The integer part of a JSON number as a style id; false when it does not fit.
 bool ToStyleId(const nlohmann::json& id, VoicevoxStyleId& out) {
@@ -123,18 +119,15 @@ void VoicevoxEngine::LoadVoicevox(const std::wstring& exeFolder, const VoicevoxB
     voicevoxSynthesizer = synthesizer;
     voicevoxReady = true;
 
-    const std::filesystem::path models = ToFsPath(base + kVoicevoxModelsName);
-    std::error_code ec;
-    if (!std::filesystem::exists(models, ec)) {
-      std::filesystem::create_directories(models, ec);
+    const std::wstring models = base + kVoicevoxModelsName;
+    if (!Exists(models)) {
+      CreateFolders(models);
       return;
     }
-    std::filesystem::directory_iterator it(models, ec);
-    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-      const std::filesystem::path& entry = it->path();
-      if (entry.extension() != ".vvm") continue;
+    for (const std::wstring& entry : FolderEntries(models)) {
+      if (entry.size() < 4 || entry.compare(entry.size() - 4, 4, L".vvm") != 0) continue;
       // The library takes UTF-8 paths, whatever the system's narrow code page is.
-      const std::string path = WideToUtf8(entry.wstring());
+      const std::string path = WideToUtf8(entry);
       VoicevoxVoiceModelFile* model = nullptr;
       if (api->voicevox_voice_model_file_open(path.c_str(), &model) != kVoicevoxOk || !model) continue;
       if (char* metas = api->voicevox_voice_model_file_create_metas_json(model)) {

@@ -21,6 +21,7 @@
 #include "common/PathHelpers.h"
 #include "notify/Notify_win.h"
 #include "settings/Settings.h"
+#include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 #include "speech/WindowsSpeech_win.h"
 
@@ -169,7 +170,7 @@ int wmain() {
     Record(L"box returned, last error " + std::to_wstring(GetLastError()));
   };
   SetNotifyPorts(std::move(ports));
-  RegisterSpeechPlayer(player);
+  RegisterSpeechPlayer(std::make_shared<LazySpeechPlayer>(player));
 
   // A balloon, mode 0.
   const std::wstring outage = L"Wi-Fiの切断を検知しました。再接続を試みます。";

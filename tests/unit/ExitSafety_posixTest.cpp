@@ -16,6 +16,7 @@
 #include "log/LogWriter.h"
 #include "notify/NotifyUser.h"
 #include "settings/Settings.h"
+#include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 #include "support/FakeSpeech.h"
 #include "support/TempDir.h"
@@ -97,8 +98,8 @@ TEST(ExitSafetyTest, DetachedWorkersOutliveStaticDestructionUnharmed) {
     if (expected != std::wstring(64, L'x')) _exit(5);
   };
   SetNotifyPorts(std::move(ports));
-  RegisterSpeechPlayer(std::make_shared<SpeechPlayer>(
-      std::make_unique<FakeSpeechBackend>(std::make_shared<FakeSpeechBackend::Record>()), L"", nullptr, nullptr));
+  RegisterSpeechPlayer(std::make_shared<LazySpeechPlayer>(std::make_shared<SpeechPlayer>(
+      std::make_unique<FakeSpeechBackend>(std::make_shared<FakeSpeechBackend::Record>()), L"", nullptr, nullptr)));
 
   int failures = 0;
   std::string first;

@@ -17,6 +17,7 @@ constexpr uint32_t MB_ICONINFORMATION = 0x40, MB_ICONWARNING = 0x30, MB_ICONERRO
 
 #include "common/Text.h"
 #include "settings/Settings.h"
+#include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 #include "support/FakeSpeech.h"
 #include "support/TempDir.h"
@@ -59,8 +60,8 @@ class NotifyUserTest : public ::testing::Test {
     };
     SetNotifyPorts(std::move(ports));
     speech = std::make_shared<FakeSpeechBackend::Record>();
-    RegisterSpeechPlayer(std::make_shared<SpeechPlayer>(std::make_unique<FakeSpeechBackend>(speech), L"", nullptr,
-                                                        nullptr));
+    RegisterSpeechPlayer(std::make_shared<LazySpeechPlayer>(
+        std::make_shared<SpeechPlayer>(std::make_unique<FakeSpeechBackend>(speech), L"", nullptr, nullptr)));
   }
 
   void TearDown() override {
@@ -211,6 +212,24 @@ TEST_F(NotifyUserTest, AWorkerThatCannotStartIsLoggedAndTheBalloonStillShows) {
           << failure << " " << mode;
     }
   }
+}
+
+// Only a notification that speaks makes the player, and on its worker, never the caller.
+TEST_F(NotifyUserTest, OnlySpeechMakesThePlayerOffTheCallersThread) {
+  int made = 0;
+  std::thread::id maker;
+  RegisterSpeechPlayer(std::make_shared<LazySpeechPlayer>([&] {
+    ++made;
+    maker = std::this_thread::get_id();
+    return std::make_shared<SpeechPlayer>(std::make_unique<FakeSpeechBackend>(speech), L"", nullptr, nullptr);
+  }));
+  for (const auto& [mode, expected] : {std::pair{0, 0}, {1, 0}, {2, 1}, {4, 1}, {3, 1}}) {
+    Mode(mode);
+    NotifyUser(L"m", L"t", NotifyKind::Info);
+    Events();
+    EXPECT_EQ(made, expected) << mode;
+  }
+  EXPECT_NE(maker, std::this_thread::get_id());
 }
 
 // The last share of the player may be a box closed after the program let the player go:
