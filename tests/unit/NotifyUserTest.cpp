@@ -7,13 +7,9 @@
 #include <mutex>
 #include <thread>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <shellapi.h>
-#else
+// The documented values of NIIF_INFO/WARNING/ERROR and MB_ICONINFORMATION/WARNING/ERROR.
 constexpr uint32_t NIIF_INFO = 0x1, NIIF_WARNING = 0x2, NIIF_ERROR = 0x3;
 constexpr uint32_t MB_ICONINFORMATION = 0x40, MB_ICONWARNING = 0x30, MB_ICONERROR = 0x10;
-#endif
 
 #include "common/Text.h"
 #include "settings/Settings.h"

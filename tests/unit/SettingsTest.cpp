@@ -2,12 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <filesystem>
-#endif
-
+#include "common/Platform.h"
 #include "common/Text.h"
 #include "support/TempDir.h"
 
@@ -130,13 +125,7 @@ TEST(SettingsTest, ComputeSettingsPathSitsBesideTheExecutable) {
   const std::wstring path = SettingsPath;
   SettingsPath = saved;
   // The test program's own folder, as the system reports it.
-#ifdef _WIN32
-  wchar_t module[MAX_PATH] = {};
-  ASSERT_GT(GetModuleFileNameW(nullptr, module, MAX_PATH), 0u);
-  const std::wstring exe = module;
-#else
-  const std::wstring exe = std::filesystem::read_symlink("/proc/self/exe").wstring();
-#endif
+  const std::wstring exe = ModuleFilePath();
   const std::wstring folder = exe.substr(0, exe.find_last_of(kPathSeparator) + 1);
   ASSERT_GT(folder.size(), 1u);
   ASSERT_GT(path.size(), folder.size() + 13);
