@@ -411,8 +411,6 @@ constexpr int kNever = 1'000'000;
 INSTANTIATE_TEST_SUITE_P(
     Cases, MonitorRunSleepTest,
     ::testing::Values(
-        SleepCase{"GraceEndsAfterResumeGraceSeconds", 10, 10, kNever, kNever, 5, kNever, kNever,
-                  {0, 10, 13, 16, 19, 22, 25}, {15, 21, 27}, {Begin(10), kElapsed, L"切断検知", L"監視処理中止"}},
         SleepCase{"ClockJumpStartsTheGrace", 30, 100, 115, kNever, kNever, 5, 120, {0, 105, 108, 111, 114, 117}, {},
                   {Begin(30), L"復帰待機終了 Pingの応答を確認した為、通常の監視に戻ります。", L"監視処理手動中止"}},
         SleepCase{"SuspendPausesAndKeepsTheCount", 5, 10, kNever, 19, 50, kNever, kNever, {0, 10, 13, 16, 50, 53},
