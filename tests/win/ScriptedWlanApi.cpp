@@ -20,16 +20,20 @@
 //   profile <name>
 //       A saved profile of the last interface above, in preference order. The name is the
 //       rest of the line after one space, taken as is (no trimming), up to 255 characters.
+//   radio <software> <hardware>
+//       The last interface's radio switches, each "on" or "off" (default: both on).
 //   fail open|enum|query|profiles
 //       That call fails: open with ERROR_SERVICE_NOT_ACTIVE (1062), the others with
-//       ERROR_ACCESS_DENIED (5).
+//       ERROR_ACCESS_DENIED (5); "query" only for the current connection, as when location
+//       access is not allowed.
 // Example:
 //   interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65
 //   profile Home
 //   profile Office
 //
 // Behaviour beyond the scenario, as the WLAN service behaves:
-//   WlanQueryInterface supports wlan_intf_opcode_current_connection only; for an interface
+//   WlanQueryInterface supports wlan_intf_opcode_current_connection and
+//   wlan_intf_opcode_radio_state (one PHY); for the current connection of an interface
 //   in state 0 (not ready) or 4 (disconnected) it fails with ERROR_INVALID_STATE (5023);
 //   in any other state it succeeds with that state and the SSID. An unknown GUID gives
 //   ERROR_NOT_FOUND (1168), an unknown handle ERROR_INVALID_HANDLE (6).
@@ -38,8 +42,8 @@
 //   open <client version> <result>     close <result>
 //   enum <result>                      query <interface index|?> <opcode> <result>
 //   profiles <interface index|?> <result>
-//   alloc <interfaces|connection|profiles>
-//   free <interfaces|connection|profiles>   or "free bad" for a block not handed out
+//   alloc <interfaces|connection|profiles|radio>
+//   free <interfaces|connection|profiles|radio>   or "free bad" for a block not handed out
 //                                           (or already freed)
 #include <windows.h>
 #include <wlanapi.h>
@@ -59,6 +63,8 @@ struct Interface {
   DWORD state = 0;
   std::string ssid;
   ULONG ssidLength = 0;
+  bool softwareOff = false;
+  bool hardwareOff = false;
   std::vector<std::wstring> profiles;
 };
 
@@ -179,6 +185,12 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
       std::wstring name = FromUtf8(line.substr(8));
       if (name.size() > WLAN_MAX_NAME_LENGTH - 1) name.resize(WLAN_MAX_NAME_LENGTH - 1);
       scenario.interfaces.back().profiles.push_back(name);
+    } else if (words[0] == "radio") {
+      auto onOff = [](const std::string& w, bool& off) { return (off = w == "off") || w == "on"; };
+      if (scenario.interfaces.empty() || words.size() != 3 || !onOff(words[1], scenario.interfaces.back().softwareOff) ||
+          !onOff(words[2], scenario.interfaces.back().hardwareOff)) {
+        return error = bad, false;
+      }
     } else if (words[0] == "fail" && words.size() == 2) {
       if (words[1] == "open") scenario.failOpen = true;
       else if (words[1] == "enum") scenario.failEnum = true;
@@ -194,7 +206,7 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
 
 // Blocks handed out and not yet freed, so WlanFreeMemory can tell ours from anything else.
 std::map<void*, int> gBlocks;
-const char* const kKinds[] = {"interfaces", "connection", "profiles"};
+const char* const kKinds[] = {"interfaces", "connection", "profiles", "radio"};
 
 void* Allocate(size_t size, int kind) {
   void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
@@ -302,7 +314,22 @@ __declspec(dllexport) DWORD WINAPI WlanQueryInterface(HANDLE hClientHandle, cons
   if (scenario == nullptr) result = ERROR_INVALID_HANDLE;
   else if (pReserved != nullptr || pdwDataSize == nullptr || ppData == nullptr) result = ERROR_INVALID_PARAMETER;
   else if (index < 0) result = ERROR_NOT_FOUND;
-  else if (OpCode != wlan_intf_opcode_current_connection) result = ERROR_NOT_SUPPORTED;
+  else if (OpCode == wlan_intf_opcode_radio_state) {  // never gated by location access
+    const Interface& item = scenario->interfaces[index];
+    auto* radio = static_cast<WLAN_RADIO_STATE*>(Allocate(sizeof(WLAN_RADIO_STATE), 3));
+    if (radio == nullptr) {
+      result = ERROR_NOT_ENOUGH_MEMORY;
+    } else {
+      radio->dwNumberOfPhys = 1;
+      radio->PhyRadioState[0].dot11SoftwareRadioState = item.softwareOff ? dot11_radio_state_off : dot11_radio_state_on;
+      radio->PhyRadioState[0].dot11HardwareRadioState = item.hardwareOff ? dot11_radio_state_off : dot11_radio_state_on;
+      *pdwDataSize = sizeof(WLAN_RADIO_STATE);
+      *ppData = radio;
+      if (pWlanOpcodeValueType != nullptr) *pWlanOpcodeValueType = wlan_opcode_value_type_query_only;
+    }
+    Log("query " + IndexText(index) + " " + std::to_string(static_cast<int>(OpCode)) + " " + std::to_string(result));
+    return result;
+  } else if (OpCode != wlan_intf_opcode_current_connection) result = ERROR_NOT_SUPPORTED;
   else if (scenario->failQuery) result = ERROR_ACCESS_DENIED;
   else if (scenario->interfaces[index].state == wlan_interface_state_not_ready ||
            scenario->interfaces[index].state == wlan_interface_state_disconnected) {
