@@ -23,6 +23,8 @@ MonitorPorts SystemMonitorPorts(ShellPorts shell) {
   p.GetConnectedSsid = GetConnectedSsid;
   p.GetPreferredProfileSsid = GetPreferredProfileSsid;
   p.GetWifiGateway = GetWifiGateway;
+  p.GetConnectedNetworkNames = GetConnectedNetworkNames;
+  p.QueryWifiReadiness = QueryWifiReadiness;
   p.InetPtonW = [](const std::wstring& text) {
     std::array<uint8_t, 4> address{};
     return ParseIPv4Address(text, address);
@@ -33,6 +35,7 @@ MonitorPorts SystemMonitorPorts(ShellPorts shell) {
   p.SetTrayIcon = std::move(shell.SetTrayIcon);
   p.SetTrayTip = std::move(shell.SetTrayTip);
   p.NotifyUser = std::move(shell.NotifyUser);
+  p.NotifyUserWithLink = std::move(shell.NotifyUserWithLink);
   p.WriteLog = WriteLog;
   p.StartRevivalTimer = StartRevivalTimer;
   p.Now = MonotonicNowNs;
@@ -45,6 +48,7 @@ ShellPorts ProgramShellPorts() {
   shell.SetTrayIcon = SetTrayIcon;
   shell.SetTrayTip = [](const std::wstring& text) { SetTrayTip(text); };
   shell.NotifyUser = NotifyUser;
+  shell.NotifyUserWithLink = NotifyUserWithLink;
   return shell;
 }
 

@@ -20,6 +20,8 @@ struct ShellPorts {
   std::function<bool(int iconId)> SetTrayIcon;
   std::function<void(const std::wstring& text)> SetTrayTip;
   std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind)> NotifyUser;
+  std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind, const std::wstring& link)>
+      NotifyUserWithLink;
 };
 
 // The monitor run's ports over the ICMP probe, the reconnect command, the Wi-Fi queries,

@@ -163,6 +163,12 @@ void OnTrayCallback(HWND window, LPARAM mouseMessage) {
     case WM_MBUTTONUP:
       StopSpeech();
       break;
+    case NIN_BALLOONUSERCLICK: {
+      StopSpeech();
+      const std::wstring link = TakeBalloonLink();
+      if (!link.empty()) OpenWithShell(link);
+      break;
+    }
   }
 }
 

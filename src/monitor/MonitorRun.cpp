@@ -15,6 +15,7 @@ std::atomic<bool> StopRequested{false};
 std::atomic<bool> ReconnectCommandBusy{false};
 std::atomic<bool> SystemSuspended{false};
 std::atomic<int64_t> LastResumeNs{0};
+std::atomic<bool> LocationNoticeGiven{false};
 
 namespace {
 
@@ -51,28 +52,96 @@ class Run {
   }
 
  private:
+  // False when no network could be chosen and the run ends. A cause that can pass (the
+  // service or the adapter not ready yet, Wi-Fi off, no profile saved yet) is waited out.
   bool ChooseSsid() {
+    if (TryChooseSsid()) return true;
+    const WifiReadiness cause = p_.QueryWifiReadiness ? p_.QueryWifiReadiness() : WifiReadiness::Unknown;
+    const bool waits = cause != WifiReadiness::Unknown;
+    std::wstring why = CauseText(cause);
+    if (waits) why += L"30秒ごとに確認し、準備が整い次第監視処理を開始します。";
+    p_.SetTrayIcon(kIconStopped);
+    p_.NotifyUser(L"再接続先のSSIDが見つからない為、監視処理を実行しません。" + (why.empty() ? why : L"\n" + why),
+                  L"監視処理起動失敗", NotifyKind::Error);
+    p_.WriteLog(LogCategory::Monitor, L"エラー", L"再接続先のSSIDの取得に失敗。監視処理を終了。" + why);
+    if (!waits) return false;
+    p_.SetTrayTip(std::wstring(L"Wi-Fiの準備待ち - ") + kProductTitle);
+    for (;;) {
+      for (int i = 0; i < kWifiWaitSeconds; ++i) {
+        WaitOneSecond();
+        if (StopRequested.load()) {
+          p_.SetTrayTip(kProductTitle);
+          return false;
+        }
+      }
+      if (TryChooseSsid()) return true;
+    }
+  }
+
+  static std::wstring CauseText(WifiReadiness cause) {
+    switch (cause) {
+      case WifiReadiness::ServiceStopped:
+        return L"Wi-Fiを管理するWindowsのサービス（WLAN AutoConfig）が動いていません。";
+      case WifiReadiness::NoInterface:
+        return L"Wi-Fiのアダプターが見つかりません。";
+      case WifiReadiness::RadioOffSoftware:
+        return L"Wi-Fiがオフになっています。タスクバーのネットワークのアイコンか、設定の「ネットワークとインターネット」でWi-Fiをオンにしてください。";
+      case WifiReadiness::RadioOffHardware:
+        return L"Wi-FiがPC本体のスイッチでオフになっています。本体のスイッチかキーでWi-Fiをオンにしてください。";
+      case WifiReadiness::Ready:  // the service answers, but lists no profile
+        return L"PCに保存されたWi-Fiのプロファイルがありません。一度Wi-Fiのネットワークに接続してください。";
+      case WifiReadiness::Unknown:
+        break;
+    }
+    return {};
+  }
+
+  bool TryChooseSsid() {
     const std::wstring target = TargetSSID();
     runTitle_ = L"再接続先SSIDユーザー設定";
     ssid_ = target;
     ssidMessage_ = L"ユーザー設定のSSID「" + ssid_ + L"」を再接続先にしました。";
-    if (target.empty() || !p_.HasWlanProfile(target)) {
-      ssid_ = p_.GetConnectedSsid();
+    if (!target.empty() && p_.HasWlanProfile(target)) return true;
+    runTitle_ = L"再接続先SSID自動取得";
+    // A refused query is not repeated within the run: each refusal may prompt the user.
+    SsidQuery connected;
+    if (!locationDenied_) connected = p_.GetConnectedSsid();
+    locationDenied_ = locationDenied_ || connected.result == SsidQueryResult::Denied;
+    if (connected.result == SsidQueryResult::Connected && !connected.ssid.empty()) {
+      ssid_ = connected.ssid;
       ssidMessage_ = L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「" + ssid_ + L"」を再接続先に採用しました。";
-      if (ssid_.empty()) {
-        ssid_ = p_.GetPreferredProfileSsid();
-        ssidMessage_ = L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\nPC内の最優先プロファイルのSSID「" +
-                       ssid_ + L"」を再接続先に採用しました。";
-      }
-      if (ssid_.empty()) {
-        p_.SetTrayIcon(kIconStopped);
-        p_.NotifyUser(L"再接続先のSSIDが見つからない為、監視処理を実行しません。", L"監視処理起動失敗", NotifyKind::Error);
-        p_.WriteLog(LogCategory::Monitor, L"エラー", L"再接続先のSSIDの取得に失敗。監視処理を終了。");
-        return false;
-      }
-      runTitle_ = L"再接続先SSID自動取得";
+      return true;
     }
-    return true;
+    const std::wstring denied = L"ユーザー設定のSSIDが有効ではなく、位置情報へのアクセスが許可されていない為に接続中のSSIDも取得できない為、\n";
+    if (locationDenied_ && p_.GetConnectedNetworkNames) {
+      // Only a name that is exactly a saved profile: a network's name can be anything.
+      for (const std::wstring& name : p_.GetConnectedNetworkNames()) {
+        if (name.empty() || !p_.HasWlanProfile(name)) continue;
+        ssid_ = name;
+        ssidMessage_ = denied + L"接続中のネットワーク名と一致するプロファイル「" + ssid_ + L"」を再接続先に採用しました。";
+        return true;
+      }
+    }
+    ssid_ = p_.GetPreferredProfileSsid();
+    ssidMessage_ = locationDenied_ ? denied : L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\n";
+    ssidMessage_ += L"PC内の最優先プロファイルのSSID「" + ssid_ + L"」を再接続先に採用しました。";
+    return !ssid_.empty();
+  }
+
+  // Told after the run's own notice, so that its balloon is the one on screen to click.
+  void TellLocationAccess() {
+    if (!locationDenied_ || LocationNoticeGiven.exchange(true)) return;
+    const std::wstring message =
+        L"位置情報へのアクセスが許可されていない為、接続中のWi-FiのSSIDを確認できません。\n"
+        L"設定の「プライバシーとセキュリティ」→「位置情報」でデスクトップ アプリによる位置情報へのアクセスを許可するか、"
+        L"監視設定で再接続先のSSIDを指定してください。";
+    const std::wstring title = L"位置情報の許可が必要";
+    if (p_.NotifyUserWithLink) {
+      p_.NotifyUserWithLink(message, title, NotifyKind::Warning, kLocationSettingsUri);
+    } else {
+      p_.NotifyUser(message, title, NotifyKind::Warning);
+    }
+    p_.WriteLog(LogCategory::Monitor, title, message);
   }
 
   void ChoosePingTarget() {
@@ -95,6 +164,7 @@ class Run {
     p_.SetTrayIcon(kIconMonitoring);
     p_.NotifyUser(ssidMessage_ + L"\n" + pingNote_, runTitle_, NotifyKind::Info);
     p_.WriteLog(LogCategory::Monitor, runTitle_, ssidMessage_ + pingNote_);
+    TellLocationAccess();
     pingTimeoutMs_ = static_cast<uint32_t>(PingTimeout());
     pingInterval_ = PingInterval();
     reconnectInterval_ = ReconnectInterval();
@@ -136,6 +206,12 @@ class Run {
     // answered with a command, and it does not count.
     if (InGrace(t)) return;
     if (WholeSecondsBetween(lastReconnectTime_, t) < reconnectInterval_) return;
+    if (RadioOff()) {
+      // A command cannot help with the radio off; asked again at the reconnect pace.
+      EnsureIcon(kIconReconnecting);
+      lastReconnectTime_ = t;
+      return;
+    }
     if (!announced_) {
       if (NotifyOnReconnect()) {
         p_.NotifyUser(L"Wi-Fiの切断を検知しました。再接続を試みます。", L"Wi-Fi切断検知", NotifyKind::Warning);
@@ -225,9 +301,22 @@ class Run {
     p_.WriteLog(LogCategory::Monitor, L"復帰待機終了", why);
   }
 
+  bool RadioOff() {
+    const WifiReadiness state = p_.QueryWifiReadiness ? p_.QueryWifiReadiness() : WifiReadiness::Unknown;
+    if (state != WifiReadiness::RadioOffSoftware && state != WifiReadiness::RadioOffHardware) return false;
+    if (!radioOffTold_) {
+      radioOffTold_ = true;
+      const std::wstring text = L"Wi-Fiがオフになっている為、再接続を行いません。Wi-Fiをオンにすると再接続を再開します。";
+      p_.NotifyUser(text, L"Wi-Fiオフ", NotifyKind::Warning);
+      p_.WriteLog(LogCategory::Monitor, L"Wi-Fiオフ", text);
+    }
+    return true;
+  }
+
   void ResetOutage() {
     retryCount_ = 0;
     announced_ = false;
+    radioOffTold_ = false;
     EnsureIcon(kIconMonitoring);
   }
 
@@ -278,6 +367,8 @@ class Run {
   int maxRetryCount_ = 20;
   int32_t retryCount_ = 0;
   bool announced_ = false;
+  bool radioOffTold_ = false;
+  bool locationDenied_ = false;
   bool lastPingOk_ = false;
   int64_t lastPingTime_ = 0;
   int64_t lastReconnectTime_ = 0;

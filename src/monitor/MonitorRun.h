@@ -7,7 +7,10 @@
 #include <functional>
 #include <string>
 
+#include <vector>
+
 #include "log/LogCategory.h"
+#include "monitor/WifiQueries.h"
 #include "notify/NotifyKind.h"
 
 namespace moorlink {
@@ -21,6 +24,12 @@ extern std::atomic<bool> ReconnectCommandBusy;
 extern std::atomic<bool> SystemSuspended;
 // MonotonicNowNs at the latest resume notice; 0 until the first one.
 extern std::atomic<int64_t> LastResumeNs;
+// Set once the user has been told how to allow location access: once per program start.
+extern std::atomic<bool> LocationNoticeGiven;
+
+inline constexpr const wchar_t* kLocationSettingsUri = L"ms-settings:privacy-location";
+// How often a run that found no network yet asks again.
+inline constexpr int kWifiWaitSeconds = 30;
 
 inline constexpr int kIconMonitoring = 100;
 inline constexpr int kIconReconnecting = 101;
@@ -28,9 +37,12 @@ inline constexpr int kIconStopped = 102;
 
 struct MonitorPorts {
   std::function<bool(const std::wstring& name)> HasWlanProfile;
-  std::function<std::wstring()> GetConnectedSsid;
+  std::function<SsidQuery()> GetConnectedSsid;
   std::function<std::wstring()> GetPreferredProfileSsid;
   std::function<std::wstring()> GetWifiGateway;
+  // Optional (absent: nothing found, readiness unknown, NotifyUser without the link).
+  std::function<std::vector<std::wstring>()> GetConnectedNetworkNames;
+  std::function<WifiReadiness()> QueryWifiReadiness;
   // 1 for a valid IPv4 address in strict dotted-decimal form.
   std::function<int(const std::wstring& text)> InetPtonW;
   std::function<bool(const std::wstring& target, uint32_t timeoutMs)> PingOnce;
@@ -41,6 +53,9 @@ struct MonitorPorts {
   std::function<bool(int iconId)> SetTrayIcon;
   std::function<void(const std::wstring& text)> SetTrayTip;
   std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind)> NotifyUser;
+  // The same, and a click on its balloon opens the link.
+  std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind, const std::wstring& link)>
+      NotifyUserWithLink;
   std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
   std::function<bool(int64_t seconds)> StartRevivalTimer;
   // Monotonic time in nanoseconds, zero at system start.

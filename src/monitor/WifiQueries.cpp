@@ -13,7 +13,38 @@ constexpr int kAfInet = 2;
 constexpr uint32_t kIfTypeIeee80211 = 71;
 constexpr int kIfOperStatusUp = 1;
 constexpr uint32_t kNoError = 0;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorInvalidState = 5023;
+constexpr uint32_t kErrorServiceNotActive = 1062;
+constexpr uint32_t kErrorServiceDisabled = 1058;
+constexpr uint32_t kRadioOff = 2;
 }  // namespace
+
+SsidQueryResult ClassifyConnectionQuery(uint32_t error, bool connected) {
+  switch (error) {
+    case kNoError:
+      return connected ? SsidQueryResult::Connected : SsidQueryResult::NotConnected;
+    case kErrorAccessDenied:
+      return SsidQueryResult::Denied;
+    case kErrorInvalidState:  // what a disconnected interface answers
+      return SsidQueryResult::NotConnected;
+    default:
+      return SsidQueryResult::Failed;
+  }
+}
+
+WifiReadiness ClassifyReadiness(uint32_t openError, int interfaces, const std::vector<RadioSwitches>& phys) {
+  if (openError == kErrorServiceNotActive || openError == kErrorServiceDisabled) return WifiReadiness::ServiceStopped;
+  if (openError != kNoError || interfaces < 0) return WifiReadiness::Unknown;
+  if (interfaces == 0) return WifiReadiness::NoInterface;
+  if (phys.empty()) return WifiReadiness::Ready;
+  bool hardwareOff = false;
+  for (const RadioSwitches& phy : phys) {
+    if (phy.software != kRadioOff && phy.hardware != kRadioOff) return WifiReadiness::Ready;
+    hardwareOff = hardwareOff || phy.hardware == kRadioOff;
+  }
+  return hardwareOff ? WifiReadiness::RadioOffHardware : WifiReadiness::RadioOffSoftware;
+}
 
 std::wstring DecodeSsid(const uint8_t* bytes, uint32_t length) {
   if (bytes == nullptr || length == 0) return {};

@@ -1,8 +1,9 @@
 #pragma once
 // Questions to the OS about Wi-Fi: saved profiles, the current connection and the Wi-Fi
-// adapter's gateway. The four queries are implemented in WifiQueries_win.cpp (WLAN API,
-// IP Helper); Linux has no WLAN service and is not a target for them. The decoding and
-// the adapter walk are portable (WifiQueries.cpp). Every failure is an empty string or false.
+// adapter's gateway. The queries are implemented in WifiQueries_win.cpp (WLAN API, IP
+// Helper, Network List Manager); Linux has no WLAN service and is not a target for them.
+// The decoding, the classification of the service's answers and the adapter walk are
+// portable (WifiQueries.cpp). Every other failure is an empty string or false.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -11,10 +12,39 @@
 
 namespace moorlink {
 
+// What asking for the connected network found. Denied: Windows refused to tell, as it
+// does without consent to location access (Windows 11 24H2 and later).
+enum class SsidQueryResult { Connected, NotConnected, Denied, Failed };
+struct SsidQuery {
+  SsidQueryResult result = SsidQueryResult::Failed;
+  std::wstring ssid;  // with Connected only; empty for a hidden network
+};
+
+// Why Wi-Fi cannot be used at the moment, as far as the WLAN service tells.
+enum class WifiReadiness { Ready, ServiceStopped, NoInterface, RadioOffSoftware, RadioOffHardware, Unknown };
+
 bool HasWlanProfile(const std::wstring& name);
-std::wstring GetConnectedSsid();
+SsidQuery GetConnectedSsid();
 std::wstring GetPreferredProfileSsid();
 std::wstring GetWifiGateway();
+WifiReadiness QueryWifiReadiness();
+// The names of the networks Windows counts as connected (Network List Manager), which
+// location access does not gate. A Wi-Fi network's name is usually its profile's name.
+std::vector<std::wstring> GetConnectedNetworkNames();
+
+// The current-connection query's answer: the call's result code and, on success, whether
+// the interface is connected.
+SsidQueryResult ClassifyConnectionQuery(uint32_t error, bool connected);
+
+// The radio switches of one PHY; 0 unknown, 1 on, 2 off.
+struct RadioSwitches {
+  uint32_t software = 0;
+  uint32_t hardware = 0;
+};
+// openError: WlanOpenHandle's result; interfaces: how many the service lists (or -1 when
+// the list failed); phys: the first interface's radio state (empty when unknown). Off only
+// when every PHY is off; the hardware switch wins, since software cannot turn it on.
+WifiReadiness ClassifyReadiness(uint32_t openError, int interfaces, const std::vector<RadioSwitches>& phys);
 
 inline constexpr uint32_t kMaxSsidLength = 32;
 

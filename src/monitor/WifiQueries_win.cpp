@@ -1,8 +1,11 @@
 #include "monitor/WifiQueries_win.h"
 
 #include <windows.h>
+#include <netlistmgr.h>
 #include <wlanapi.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <cwchar>
 
@@ -13,6 +16,10 @@ namespace {
 
 constexpr DWORD kWlanClientVersion = 2;
 constexpr size_t kGatewayTextLength = 22;
+constexpr int kMaxNetworks = 64;
+// Declared here rather than taken from an import library.
+constexpr CLSID kClsidNetworkListManager = {0xDCB00C01, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
+constexpr IID kIidNetworkListManager = {0xDCB00000, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
 
 // A WLAN client handle, or an empty one when the service cannot be opened. As with every
 // WLAN call here, what the API hands back is owned only once the call has succeeded.
@@ -64,27 +71,97 @@ bool HasWlanProfile(const std::wstring& name) {
   }
 }
 
-std::wstring GetConnectedSsid() {
+SsidQuery GetConnectedSsid() {
+  SsidQuery answer;
   try {
     const UniqueWlanHandle client = OpenWlanClient();
-    if (!client) return {};
+    if (!client) return answer;
     GUID guid{};
-    if (!FirstInterface(client, guid)) return {};
+    if (!FirstInterface(client, guid)) return answer;
     DWORD size = 0;
     void* raw = nullptr;
     WLAN_OPCODE_VALUE_TYPE valueType = wlan_opcode_value_type_invalid;
-    if (WlanQueryInterface(client.get(), &guid, wlan_intf_opcode_current_connection, nullptr, &size, &raw,
-                           &valueType) != ERROR_SUCCESS) {
-      return {};
+    const DWORD result = WlanQueryInterface(client.get(), &guid, wlan_intf_opcode_current_connection, nullptr, &size,
+                                            &raw, &valueType);
+    const UniqueWlanMemory<WLAN_CONNECTION_ATTRIBUTES> attributes(
+        result == ERROR_SUCCESS ? static_cast<WLAN_CONNECTION_ATTRIBUTES*>(raw) : nullptr);
+    if (result == ERROR_SUCCESS && (!attributes || size < sizeof(WLAN_CONNECTION_ATTRIBUTES))) return answer;
+    const bool connected = result == ERROR_SUCCESS && attributes.get()->isState == wlan_interface_state_connected;
+    answer.result = ClassifyConnectionQuery(result, connected);
+    if (answer.result == SsidQueryResult::Connected) {
+      const DOT11_SSID& ssid = attributes.get()->wlanAssociationAttributes.dot11Ssid;
+      answer.ssid = DecodeSsid(ssid.ucSSID, ssid.uSSIDLength);
     }
-    const UniqueWlanMemory<WLAN_CONNECTION_ATTRIBUTES> attributes(static_cast<WLAN_CONNECTION_ATTRIBUTES*>(raw));
-    if (!attributes || size < sizeof(WLAN_CONNECTION_ATTRIBUTES)) return {};
-    if (attributes.get()->isState != wlan_interface_state_connected) return {};
-    const DOT11_SSID& ssid = attributes.get()->wlanAssociationAttributes.dot11Ssid;
-    return DecodeSsid(ssid.ucSSID, ssid.uSSIDLength);
+    return answer;
   } catch (...) {
-    return {};
+    return SsidQuery{};
   }
+}
+
+WifiReadiness QueryWifiReadiness() {
+  try {
+    DWORD negotiated = 0;
+    HANDLE handle = nullptr;
+    const DWORD opened = WlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle);
+    if (opened != ERROR_SUCCESS) return ClassifyReadiness(opened, 0, {});
+    const UniqueWlanHandle client(handle);
+    PWLAN_INTERFACE_INFO_LIST rawList = nullptr;
+    if (WlanEnumInterfaces(client.get(), nullptr, &rawList) != ERROR_SUCCESS) return ClassifyReadiness(0, -1, {});
+    const UniqueWlanMemory<WLAN_INTERFACE_INFO_LIST> list(rawList);
+    const int count = list ? static_cast<int>(list.get()->dwNumberOfItems) : -1;
+    std::vector<RadioSwitches> phys;
+    if (count > 0) {
+      DWORD size = 0;
+      void* raw = nullptr;
+      if (WlanQueryInterface(client.get(), &list.get()->InterfaceInfo[0].InterfaceGuid, wlan_intf_opcode_radio_state,
+                             nullptr, &size, &raw, nullptr) == ERROR_SUCCESS) {
+        const UniqueWlanMemory<WLAN_RADIO_STATE> radio(static_cast<WLAN_RADIO_STATE*>(raw));
+        if (radio && size >= sizeof(DWORD)) {
+          // Only the PHYs the block really holds.
+          const size_t room = (size - offsetof(WLAN_RADIO_STATE, PhyRadioState)) / sizeof(WLAN_PHY_RADIO_STATE);
+          const size_t n = std::min<size_t>({radio.get()->dwNumberOfPhys, room, WLAN_MAX_PHY_INDEX});
+          for (size_t i = 0; i < n; ++i) {
+            const WLAN_PHY_RADIO_STATE& phy = radio.get()->PhyRadioState[i];
+            phys.push_back({static_cast<uint32_t>(phy.dot11SoftwareRadioState),
+                            static_cast<uint32_t>(phy.dot11HardwareRadioState)});
+          }
+        }
+      }
+    }
+    return ClassifyReadiness(0, count, phys);
+  } catch (...) {
+    return WifiReadiness::Unknown;
+  }
+}
+
+std::vector<std::wstring> GetConnectedNetworkNames() {
+  std::vector<std::wstring> names;
+  // The monitor thread may or may not have COM yet; whatever this call starts, it ends.
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  try {
+    INetworkListManager* manager = nullptr;
+    if (SUCCEEDED(CoCreateInstance(kClsidNetworkListManager, nullptr, CLSCTX_ALL, kIidNetworkListManager,
+                                   reinterpret_cast<void**>(&manager)))) {
+      IEnumNetworks* networks = nullptr;
+      if (SUCCEEDED(manager->GetNetworks(NLM_ENUM_NETWORK_CONNECTED, &networks)) && networks != nullptr) {
+        INetwork* network = nullptr;
+        ULONG fetched = 0;
+        for (int i = 0; i < kMaxNetworks && networks->Next(1, &network, &fetched) == S_OK && network != nullptr; ++i) {
+          BSTR name = nullptr;
+          if (SUCCEEDED(network->GetName(&name)) && name != nullptr) names.emplace_back(name, SysStringLen(name));
+          SysFreeString(name);
+          network->Release();
+          network = nullptr;
+        }
+        networks->Release();
+      }
+      manager->Release();
+    }
+  } catch (...) {
+    names.clear();
+  }
+  if (SUCCEEDED(init)) CoUninitialize();
+  return names;
 }
 
 std::wstring GetPreferredProfileSsid() {

@@ -49,10 +49,10 @@ bool StartWorker(std::function<void()> body) {
   return started;
 }
 
-void ShowBalloon(const std::wstring& message, const std::wstring& title, NotifyKind kind) {
+void ShowBalloon(const std::wstring& message, const std::wstring& title, NotifyKind kind, const std::wstring& link) {
   if (!g_ports.ShowBalloon) return;
-  g_ports.ShowBalloon(
-      BalloonText{CutUtf16(message, kBalloonMessageUnits), CutUtf16(NotifyTitleText(title), kBalloonTitleUnits), kind});
+  g_ports.ShowBalloon(BalloonText{CutUtf16(message, kBalloonMessageUnits),
+                                  CutUtf16(NotifyTitleText(title), kBalloonTitleUnits), kind, link});
 }
 
 }  // namespace
@@ -99,6 +99,11 @@ void RegisterSpeechPlayer(std::shared_ptr<LazySpeechPlayer> speech) {
 }
 
 void NotifyUser(const std::wstring& message, const std::wstring& title, NotifyKind kind) noexcept {
+  NotifyUserWithLink(message, title, kind, {});
+}
+
+void NotifyUserWithLink(const std::wstring& message, const std::wstring& title, NotifyKind kind,
+                        const std::wstring& link) noexcept {
   try {
     const NotifyRoute route = RouteForMode(NotifyMode());
     std::shared_ptr<LazySpeechPlayer> speech = RegisteredSpeech();
@@ -134,7 +139,7 @@ void NotifyUser(const std::wstring& message, const std::wstring& title, NotifyKi
       }
       // No thread for the box: the balloon still tells the user.
     }
-    ShowBalloon(message, title, kind);
+    ShowBalloon(message, title, kind, link);
   } catch (...) {
     // Out of memory while building a notification: it is lost, the caller goes on.
   }

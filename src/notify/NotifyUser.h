@@ -41,6 +41,7 @@ struct BalloonText {
   std::wstring message;
   std::wstring title;
   NotifyKind kind = NotifyKind::Info;
+  std::wstring link;  // opened when the balloon is clicked; empty for none
 };
 
 struct NotifyPorts {
@@ -63,5 +64,8 @@ void SetNotifyPorts(NotifyPorts ports);
 void RegisterSpeechPlayer(std::shared_ptr<LazySpeechPlayer> speech);
 
 void NotifyUser(const std::wstring& message, const std::wstring& title, NotifyKind kind) noexcept;
+// The same; a click on the balloon (when the mode shows one) opens the link.
+void NotifyUserWithLink(const std::wstring& message, const std::wstring& title, NotifyKind kind,
+                        const std::wstring& link) noexcept;
 
 }  // namespace moorlink

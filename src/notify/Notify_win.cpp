@@ -3,6 +3,9 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <mutex>
+#include <string>
+#include <utility>
 
 #include "common/Thread.h"
 #include "log/LogWriter.h"
@@ -11,6 +14,8 @@ namespace moorlink {
 namespace {
 
 std::atomic<HWND> g_window{nullptr};
+std::mutex g_linkLock;
+std::wstring g_balloonLink;  // of the balloon shown last
 
 template <size_t N>
 void CopyText(wchar_t (&field)[N], const std::wstring& text) {
@@ -30,6 +35,11 @@ void ShowBalloon(const BalloonText& balloon) {
   CopyText(record.szInfoTitle, balloon.title);
   record.dwInfoFlags = BalloonIconFlag(balloon.kind);
   record.uTimeout = kBalloonTimeoutMs;
+  {
+    // The click reports no balloon of its own: it belongs to the one shown last.
+    std::lock_guard lock(g_linkLock);
+    g_balloonLink = balloon.link;
+  }
   Shell_NotifyIconW(NIM_MODIFY, &record);
 }
 
@@ -45,6 +55,11 @@ void ShowMessageBox(uintptr_t owner, const std::wstring& message, const std::wst
 }  // namespace
 
 void SetNotifyWindow(HWND window) { g_window.store(window); }
+
+std::wstring TakeBalloonLink() {
+  std::lock_guard lock(g_linkLock);
+  return std::exchange(g_balloonLink, {});
+}
 
 NotifyPorts WindowsNotifyPorts() {
   NotifyPorts ports;

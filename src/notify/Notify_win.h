@@ -15,4 +15,8 @@ void SetNotifyWindow(HWND window);
 // and the log writer.
 NotifyPorts WindowsNotifyPorts();
 
+// The link of the balloon shown last, handed over once (empty when it had none): what a
+// click on the balloon (NIN_BALLOONUSERCLICK) opens.
+std::wstring TakeBalloonLink();
+
 }  // namespace moorlink

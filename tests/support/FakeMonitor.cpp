@@ -9,6 +9,7 @@ FakeMonitor::FakeMonitor() {
   ReconnectCommandBusy.store(false);
   SystemSuspended.store(false);
   LastResumeNs.store(0);
+  LocationNoticeGiven.store(false);
 }
 
 FakeMonitor::~FakeMonitor() {
@@ -17,12 +18,20 @@ FakeMonitor::~FakeMonitor() {
   MonitorRunning.store(false);
   SystemSuspended.store(false);
   LastResumeNs.store(0);
+  LocationNoticeGiven.store(false);
 }
 
 MonitorPorts FakeMonitor::Ports() {
   MonitorPorts p;
   p.HasWlanProfile = [this](const std::wstring& name) { return profiles.count(name) > 0; };
-  p.GetConnectedSsid = [this] { return connectedSsid; };
+  p.GetConnectedSsid = [this] {
+    order.push_back(L"connected?");
+    const bool plain = connectedResult == SsidQueryResult::Connected;
+    return SsidQuery{plain && connectedSsid.empty() ? SsidQueryResult::NotConnected : connectedResult,
+                     plain ? connectedSsid : std::wstring()};
+  };
+  p.GetConnectedNetworkNames = [this] { return networkNames; };
+  p.QueryWifiReadiness = [this] { return readiness(static_cast<int64_t>(Seconds())); };
   p.GetPreferredProfileSsid = [this] { return preferredSsid; };
   p.GetWifiGateway = [this] { return gateway; };
   p.InetPtonW = [this](const std::wstring& text) { return validAddresses.count(text) ? 1 : 0; };
@@ -63,6 +72,11 @@ MonitorPorts FakeMonitor::Ports() {
   p.NotifyUser = [this](const std::wstring& message, const std::wstring& title, NotifyKind kind) {
     order.push_back(L"notify " + title);
     notifications.push_back({message, title, kind});
+  };
+  p.NotifyUserWithLink = [this](const std::wstring& message, const std::wstring& title, NotifyKind kind,
+                                const std::wstring& link) {
+    order.push_back(L"notify " + title);
+    notifications.push_back({message, title, kind, link});
   };
   p.WriteLog = [this](LogCategory category, const std::wstring& title, const std::wstring& message) {
     order.push_back(L"log " + title);

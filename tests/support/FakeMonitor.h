@@ -31,6 +31,7 @@ struct Notification {
   std::wstring message;
   std::wstring title;
   NotifyKind kind;
+  std::wstring link = {};
   bool operator==(const Notification&) const = default;
 };
 
@@ -42,6 +43,10 @@ class FakeMonitor {
   // Scenario.
   std::set<std::wstring> profiles;  // saved profile names, compared exactly
   std::wstring connectedSsid;
+  SsidQueryResult connectedResult = SsidQueryResult::Connected;  // NotConnected when the SSID is empty
+  std::vector<std::wstring> networkNames;  // the connected networks' names, not gated
+  // The WLAN service's state by whole seconds since T.
+  std::function<WifiReadiness(int64_t second)> readiness = [](int64_t) { return WifiReadiness::Unknown; };
   std::wstring preferredSsid;
   std::wstring gateway;
   std::set<std::wstring> validAddresses{L"127.0.0.1", L"127.0.0.2"};

@@ -19,6 +19,8 @@ using ::testing::IsEmpty;
 
 const std::wstring kUserTitle = L"再接続先SSIDユーザー設定";
 const std::wstring kAutoTitle = L"再接続先SSID自動取得";
+const std::wstring kDenied =
+    L"ユーザー設定のSSIDが有効ではなく、位置情報へのアクセスが許可されていない為に接続中のSSIDも取得できない為、\n";
 const std::wstring kLimitText = L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。";
 
 std::string Ini(const std::string& autoReconnect) { return "[AutoReconnect]\r\n" + autoReconnect; }
@@ -93,6 +95,8 @@ struct SsidCase {
   std::wstring expectedSsid;
   std::wstring expectedTitle;
   std::wstring expectedMessage;
+  SsidQueryResult connectedResult = SsidQueryResult::Connected;
+  std::vector<std::wstring> networkNames = {};
   friend void PrintTo(const SsidCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -109,9 +113,17 @@ TEST_P(SsidChoiceTest, ChoosesAndAnnounces) {
   m.profiles = c.profiles;
   m.connectedSsid = c.connected;
   m.preferredSsid = c.preferred;
+  m.connectedResult = c.connectedResult;
+  m.networkNames = c.networkNames;
   m.answers = [](int64_t) { return false; };
   m.Run();
 
+  // A refused query is asked once, and told once with the way to the setting.
+  const bool denied = c.connectedResult == SsidQueryResult::Denied;
+  EXPECT_LE(std::count(m.order.begin(), m.order.end(), L"connected?"), 1);
+  ASSERT_GE(m.notifications.size(), 2u);
+  EXPECT_EQ(m.notifications[1].link, denied ? std::wstring(kLocationSettingsUri) : L"");
+  EXPECT_EQ(m.notifications[1].kind, denied ? NotifyKind::Warning : NotifyKind::Error);
   const std::wstring note = L"（Ping先はユーザー設定の「127.0.0.1」です。）";
   ASSERT_FALSE(m.tips.empty());
   EXPECT_EQ(m.tips.front(), c.expectedSsid + L" - Moorlink");
@@ -136,7 +148,16 @@ INSTANTIATE_TEST_SUITE_P(
                  L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「Cafe」を再接続先に採用しました。"},
         SsidCase{"NotConnectedUsesPreferredProfile", L"Gone", {L"Office", L"Home"}, L"", L"Office", L"Office",
                  kAutoTitle,
-                 L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\nPC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。"}),
+                 L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\nPC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。"},
+        SsidCase{"DeniedAdoptsTheConnectedNetworkThatIsAProfile", L"", {L"Office", L"Home"}, L"", L"Office", L"Home",
+                 kAutoTitle, kDenied + L"接続中のネットワーク名と一致するプロファイル「Home」を再接続先に採用しました。",
+                 SsidQueryResult::Denied, {L"", L"home", L"Home"}},
+        SsidCase{"DeniedWithoutAMatchUsesPreferredProfile", L"", {L"Office"}, L"", L"Office", L"Office", kAutoTitle,
+                 kDenied + L"PC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。", SsidQueryResult::Denied,
+                 {L"Office 2"}},
+        SsidCase{"FailedQueryIsNotConnected", L"", {L"Office"}, L"Cafe", L"Office", L"Office", kAutoTitle,
+                 L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\nPC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。",
+                 SsidQueryResult::Failed}),
     [](const ::testing::TestParamInfo<SsidCase>& info) { return std::string(info.param.name); });
 
 TEST(MonitorRunTest, NoSsidEndsEarlyWithoutPingOrRevival) {
@@ -423,6 +444,76 @@ INSTANTIATE_TEST_SUITE_P(
         SleepCase{"GraceZeroIsTheUsualRun", 0, 10, kNever, 14, 5, kNever, kNever, {0, 10, 13, 16, 19, 22},
                   {12, 18, 24}, {L"切断検知", L"監視処理中止"}}),
     [](const ::testing::TestParamInfo<SleepCase>& info) { return std::string(info.param.name); });
+
+// A network that cannot be chosen yet: told once with its cause, asked again every 30 s,
+// monitored once a profile appears (at T+70 here); or, stopped meanwhile, ended quietly.
+struct WaitCase {
+  const char* name;
+  WifiReadiness cause;
+  const wchar_t* causeWords;
+  bool stopWhileWaiting;
+  friend void PrintTo(const WaitCase& c, std::ostream* os) { *os << c.name; }
+};
+class MonitorRunWaitTest : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(MonitorRunWaitTest, WaitsForWifi) {
+  const WaitCase& c = GetParam();
+  ScopedSettingsFile settings(Ini("PingAddress=127.0.0.1\r\nMaxRetryCount=1\r\nEnableMonitorRevival=0\r\n"));
+  FakeMonitor m;
+  m.readiness = [&c](int64_t) { return c.cause; };
+  m.answers = [](int64_t) { return false; };
+  m.afterSleep = [&](double at) {
+    if (at == 70) m.preferredSsid = L"Home";
+    if (c.stopWhileWaiting && at == 45) StopRequested.store(true);
+  };
+  m.Run();
+  ASSERT_GE(m.notifications.size(), 1u);
+  const std::wstring& told = m.notifications[0].message;
+  EXPECT_EQ(told.find(L"再接続先のSSIDが見つからない為、監視処理を実行しません。\n"), 0u) << told;
+  EXPECT_NE(told.find(c.causeWords), std::wstring::npos) << told;
+  EXPECT_NE(told.find(L"30秒ごとに確認し"), std::wstring::npos) << told;
+  ASSERT_GE(m.logs.size(), 2u);
+  EXPECT_EQ(m.logs[1].message.find(L"再接続先のSSIDの取得に失敗。監視処理を終了。"), 0u);
+  EXPECT_EQ(m.tips.front(), L"Wi-Fiの準備待ち - Moorlink");
+  // The choice is asked at the start and every 30 s, never in between.
+  std::vector<std::wstring> asks;
+  std::copy_if(m.order.begin(), m.order.end(), std::back_inserter(asks), [](auto& o) { return o == L"connected?"; });
+  if (c.stopWhileWaiting) {
+    EXPECT_THAT(m.pings, IsEmpty());
+    EXPECT_EQ(asks.size(), 2u);
+    EXPECT_EQ(m.tips.back(), L"Moorlink");
+    EXPECT_EQ(m.logs.back().title, L"監視処理終了");
+  } else {
+    EXPECT_EQ(asks.size(), 4u);  // T, T+30, T+60, T+90
+    ASSERT_EQ(m.notifications.size(), 3u);  // the start failure, the run's notice, the limit
+    EXPECT_EQ(m.notifications[1].title, kAutoTitle);
+    ASSERT_FALSE(m.pings.empty());
+    EXPECT_EQ(m.pings[0].at, 90);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, MonitorRunWaitTest,
+    ::testing::Values(WaitCase{"ServiceStopped", WifiReadiness::ServiceStopped, L"WLAN AutoConfig", false},
+                      WaitCase{"NoAdapter", WifiReadiness::NoInterface, L"アダプターが見つかりません", false},
+                      WaitCase{"RadioOff", WifiReadiness::RadioOffSoftware, L"ネットワークとインターネット", false},
+                      WaitCase{"RadioSwitchOff", WifiReadiness::RadioOffHardware, L"本体のスイッチ", false},
+                      WaitCase{"NoProfileYetAndStopped", WifiReadiness::Ready, L"プロファイルがありません", true}),
+    [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.name); });
+
+// With the radio off an outage launches nothing and counts nothing; it is told once, and
+// once the radio is back the outage is announced and answered as usual.
+TEST(MonitorRunTest, RadioOffLaunchesNothing) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=2\r\nEnableMonitorRevival=0\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [](int64_t s) { return s < 10; };
+  m.readiness = [](int64_t s) { return s < 40 ? WifiReadiness::RadioOffSoftware : WifiReadiness::Ready; };
+  m.Run();
+  EXPECT_THAT(Times(m.launches), ElementsAre(42, 48));
+  EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"Wi-Fiオフ", L"切断検知", L"監視処理中止", L"監視処理終了"));
+  EXPECT_EQ(m.icons[2], (Stamped{12, L"101"}));
+}
 
 }  // namespace
 }  // namespace moorlink::test

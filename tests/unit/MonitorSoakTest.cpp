@@ -191,7 +191,7 @@ class SoakWorld {
   MonitorPorts Ports() {
     MonitorPorts p;
     p.HasWlanProfile = [](const std::wstring& name) { return name == L"Home"; };
-    p.GetConnectedSsid = [] { return std::wstring(L"Home"); };
+    p.GetConnectedSsid = [] { return SsidQuery{SsidQueryResult::Connected, L"Home"}; };
     p.GetPreferredProfileSsid = [] { return std::wstring(L"Home"); };
     p.GetWifiGateway = [] { return std::wstring(L"127.0.0.1"); };
     p.InetPtonW = [](const std::wstring& text) { return text == L"127.0.0.1" ? 1 : 0; };

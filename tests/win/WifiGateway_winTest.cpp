@@ -78,7 +78,7 @@ TEST(WifiGatewayWinTest, Ipv4Text) {
 TEST(WifiGatewayWinTest, WineBuiltinWlanHasNoInterface) {
   if (!UnderWine()) GTEST_SKIP() << "a fact of Wine's wlanapi.dll";
   EXPECT_FALSE(HasWlanProfile(L"Home"));
-  EXPECT_EQ(GetConnectedSsid(), L"");
+  EXPECT_EQ(GetConnectedSsid().ssid, L"");
   EXPECT_EQ(GetPreferredProfileSsid(), L"");
 }
 

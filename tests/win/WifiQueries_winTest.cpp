@@ -69,7 +69,7 @@ void ExpectCleanCalls(const std::vector<std::string>& calls) {
       --blocks[first];
     } else if (verb == "query") {
       EXPECT_EQ(first, "0") << call;
-      EXPECT_EQ(second, "7") << call;  // wlan_intf_opcode_current_connection
+      EXPECT_TRUE(second == "7" || second == "4") << call;  // current connection, radio state
     } else if (verb == "profiles") {
       EXPECT_EQ(first, "0") << call;
     }
@@ -93,7 +93,7 @@ class WlanQueriesTest : public ::testing::TestWithParam<WlanCase> {};
 TEST_P(WlanQueriesTest, AnswerFromTheFirstInterface) {
   const WlanCase& c = GetParam();
   const ScriptedWlan wlan(c.scenario);
-  EXPECT_EQ(GetConnectedSsid(), c.connected);
+  EXPECT_EQ(GetConnectedSsid().ssid, c.connected);
   EXPECT_EQ(GetPreferredProfileSsid(), c.preferred);
   EXPECT_EQ(HasWlanProfile(c.wanted), c.hasWanted);
   const std::vector<std::string> calls = wlan.Calls();
@@ -138,6 +138,32 @@ INSTANTIATE_TEST_SUITE_P(
                  L"Home", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// What the run is told about the connection and the state of Wi-Fi.
+TEST(WlanQueriesTest, ConnectionAndReadiness) {
+  using R = SsidQueryResult;
+  using W = WifiReadiness;
+  const struct {
+    const char* scenario;
+    R connection;
+    W readiness;
+  } cases[] = {
+      {"interface " FIRST " 1 486f6d65\nradio on on\n", R::Connected, W::Ready},
+      {"interface " FIRST " 4\n", R::NotConnected, W::Ready},
+      {"fail query\ninterface " FIRST " 1 486f6d65\n", R::Denied, W::Ready},
+      {"interface " FIRST " 0\nradio off on\n", R::NotConnected, W::RadioOffSoftware},
+      {"interface " FIRST " 0\nradio on off\n", R::NotConnected, W::RadioOffHardware},
+      {"# no adapter\n", R::Failed, W::NoInterface},
+      {"fail open\n", R::Failed, W::ServiceStopped},
+      {"fail enum\ninterface " FIRST " 1\n", R::Failed, W::Unknown},
+  };
+  for (const auto& c : cases) {
+    const ScriptedWlan wlan(c.scenario);
+    EXPECT_EQ(GetConnectedSsid().result, c.connection) << c.scenario;
+    EXPECT_EQ(QueryWifiReadiness(), c.readiness) << c.scenario;
+    ExpectCleanCalls(wlan.Calls());
+  }
+}
+
 TEST(WlanQueriesTest, EmptyNameNeverOpens) {
   const ScriptedWlan wlan("interface " FIRST " 1 486f6d65\nprofile Home\n");
   ASSERT_TRUE(HasWlanProfile(L"Home"));
@@ -149,7 +175,7 @@ TEST(WlanQueriesTest, EmptyNameNeverOpens) {
 
 TEST(WlanQueriesTest, OpenFailureClosesNothing) {
   const ScriptedWlan wlan("fail open\n");
-  EXPECT_EQ(GetConnectedSsid(), L"");
+  EXPECT_EQ(GetConnectedSsid().result, SsidQueryResult::Failed);
   const std::vector<std::string> calls = wlan.Calls();
   EXPECT_EQ(calls, std::vector<std::string>{"open 2 1062"});
 }
