@@ -45,7 +45,7 @@ want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " ==
 # A mistyped name must not make a run that checks nothing.
 cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
   netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
-  shell-restart-outage"
+  shell-restart-outage location-denied wlan-not-ready radio-off-outage"
 for c in ${MOORLINK_MATRIX_CASES:-}; do
   [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
 done
@@ -349,6 +349,78 @@ if want shell-restart-outage; then
   wait_for 10 "the amber icon after the shell restart" icon_is amber
   wait_for 20 "pings after the shell restart" has_at_least '[Ping][タイムアウト]' $((pings + 2))
   wait_for 20 "reconnects after the shell restart" eval '[ "$(wc -l <"$work/netsh.record")" -gt "$runs" ]'
+  finish
+fi
+
+iface='interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f}'
+home_scenario() { printf '%s\n' "$iface 1 486f6d65" 'profile Home' >"$work/wlan.scenario"; }
+
+# Location access refused: the preferred profile is adopted and the log says why; the way
+# to the setting is told once, and a click on that balloon opens the location settings
+# (the ms-settings protocol points at the netsh double, which records what it is given).
+if want location-denied; then
+  begin location-denied
+  write_ini '[AutoReconnect]' 'PingAddress=127.0.0.1' 'PingInterval=1' 'PingTimeout=300' '[Log]' 'UseLog=true'
+  printf '%s\n' 'fail query' "$iface 1 486f6d65" 'profile Office' 'profile Home' >"$work/wlan.scenario"
+  protocol='HKLM\Software\Classes\ms-settings'
+  "$wine" reg add "$protocol" /v 'URL Protocol' /d '' /f >/dev/null 2>&1
+  "$wine" reg add "$protocol\\shell\\open\\command" /ve /d "\"Z:${work//\//\\}\\netsh.exe\" \"%1\"" /f >/dev/null 2>&1
+  launch
+  settle blue
+  wait_for 20 "the reason in the log" has_at_least '位置情報へのアクセスが許可されていない為に接続中のSSIDも取得できない為' 1
+  has_at_least '最優先プロファイルのSSID「Office」' 1 || fail "$name: the preferred profile was not adopted"
+  wait_for 10 "the location notice" has_at_least '[Monitor][位置情報の許可が必要]' 1
+  sleep 1
+  shot "$name-balloon"
+  drive tray 1029  # NIN_BALLOONUSERCLICK
+  wait_for 20 "the location settings to open" grep -q -F 'ms-settings:privacy-location' "$work/netsh.record"
+  "$wine" reg delete "$protocol" /f >/dev/null 2>&1
+  [ "$(count '[Monitor][位置情報の許可が必要]')" = 1 ] || fail "$name: the location notice came more than once"
+  finish
+fi
+
+# Wi-Fi not ready at start: the failure names the cause and the run waits. The first world
+# (the WLAN service stopped) then comes up, and monitoring starts by itself.
+if want wlan-not-ready; then
+  n=0
+  for world in 'fail open|WLAN AutoConfig' '# no adapter|アダプター' "$iface 0
+radio off on|Wi-Fiがオフになっています"; do
+    scenario=${world%|*} cause=${world#*|}
+    begin "wlan-not-ready-$((++n))"
+    standard_ini
+    printf '%s\n' "$scenario" >"$work/wlan.scenario"
+    launch
+    settle red
+    wait_for 10 "the cause in the log" has_at_least "$cause" 1
+    sleep 1
+    shot "$name-balloon"
+    has_at_least '[Ping]' 1 && fail "$name: pinged without a network"
+    if [ "$n" = 1 ]; then
+      home_scenario
+      wait_for 40 "monitoring to start by itself" has_at_least '[Ping][成功]' 1
+      wait_for 10 "the blue icon" icon_is blue
+    fi
+    finish
+  done
+fi
+
+# An outage with Wi-Fi switched off: nothing is launched and the user is told once; with
+# Wi-Fi back on, reconnects begin.
+if want radio-off-outage; then
+  begin radio-off-outage
+  standard_ini
+  printf '%s\n' "$iface 0" 'radio off on' 'profile Home' >"$work/wlan.scenario"
+  outage
+  launch
+  settle amber
+  wait_for 20 "the radio notice" has_at_least '[Monitor][Wi-Fiオフ]' 1
+  pings=$(count '[Ping][タイムアウト]')
+  wait_for 20 "pings to go on" has_at_least '[Ping][タイムアウト]' $((pings + 3))
+  shot "$name-balloon"
+  [ ! -e "$work/netsh.record" ] || fail "$name: a reconnect was launched with the radio off"
+  [ "$(count '[Monitor][Wi-Fiオフ]')" = 1 ] || fail "$name: told more than once"
+  home_scenario
+  wait_for 20 "a reconnect once Wi-Fi is on" test -s "$work/netsh.record"
   finish
 fi
 
