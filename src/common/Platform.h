@@ -1,6 +1,8 @@
 #pragma once
 // Process facts from the OS. Implemented in Platform_win.cpp and Platform_posix.cpp.
 // Nothing here throws: a failure is an empty string or false.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace moorlink {
@@ -23,5 +25,10 @@ bool LogonUserName(std::wstring& name);
 
 // The current local wall-clock time.
 LocalTime CurrentLocalTime();
+
+// Seconds since 1970-01-01 UTC as local time (milliseconds 0), and back; the way back is
+// nullopt for a time that does not exist locally or cannot be converted.
+LocalTime ToLocalTime(int64_t epochSeconds);
+std::optional<int64_t> FromLocalTime(const LocalTime& time);
 
 }  // namespace moorlink

@@ -55,6 +55,8 @@ inline constexpr BoolSetting EnableMonitorRevival{L"AutoReconnect", L"EnableMoni
 inline constexpr IntSetting MonitorRevivalInterval{L"AutoReconnect", L"MonitorRevivalInterval", 1200, 1, INT_MAX};
 inline constexpr BoolSetting NotifyOnReconnect{L"AutoReconnect", L"NotifyOnReconnect", false};
 inline constexpr IntSetting ResumeGraceSeconds{L"AutoReconnect", L"ResumeGraceSeconds", 30, 0, 600};
+inline constexpr IntSetting FailuresBeforeReconnect{L"AutoReconnect", L"FailuresBeforeReconnect", 1, 1, 10};
+inline constexpr BoolSetting UseHistory{L"History", L"UseHistory", true};
 inline constexpr BoolSetting UseLog{L"Log", L"UseLog", false};
 inline constexpr BoolSetting LogProcess{L"Log", L"LogProcess", true};
 inline constexpr BoolSetting LogMonitor{L"Log", L"LogMonitor", true};
@@ -86,6 +88,8 @@ inline bool EnableMonitorRevival() { return ReadSetting(keys::EnableMonitorReviv
 inline int MonitorRevivalInterval() { return ReadSetting(keys::MonitorRevivalInterval); }
 inline bool NotifyOnReconnect() { return ReadSetting(keys::NotifyOnReconnect); }
 inline int ResumeGraceSeconds() { return ReadSetting(keys::ResumeGraceSeconds); }
+inline int FailuresBeforeReconnect() { return ReadSetting(keys::FailuresBeforeReconnect); }
+inline bool UseHistory() { return ReadSetting(keys::UseHistory); }
 inline bool UseLog() { return ReadSetting(keys::UseLog); }
 inline bool LogProcess() { return ReadSetting(keys::LogProcess); }
 inline bool LogMonitor() { return ReadSetting(keys::LogMonitor); }

@@ -1,0 +1,101 @@
+#pragma once
+// The outage history: one CSV file per user beside the settings file
+// (<user>_history.csv), UTF-8 with a byte-order mark, CR LF, RFC 4180 quoting, so that it
+// opens as it should in Excel on Japanese Windows. It holds two kinds of rows, told apart
+// by the first column: an outage ("切断") and a span of active monitoring ("監視"), the
+// latter so that availability counts monitored time only. Rows are appended as they end;
+// rows older than a year are dropped when the file is rewritten (once per program start).
+// A line that is not one of our rows (damaged, or added by hand) is kept as it is and
+// skipped when reading. Nothing here throws; a file that cannot be written costs one log
+// line (category Other) per failure streak, never the program.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Platform.h"
+
+namespace moorlink {
+
+// Seconds since 1970-01-01 00:00:00 UTC.
+using WallSeconds = int64_t;
+WallSeconds CurrentWallSeconds();
+
+// How an outage ended.
+enum class OutageEnd { Recovered, Stopped, ProgramExit, Sleep };
+
+struct OutageRecord {
+  WallSeconds start = 0;
+  WallSeconds end = 0;
+  std::wstring ssid;
+  std::wstring target;
+  int reconnects = 0;        // reconnect commands launched in it
+  OutageEnd how = OutageEnd::Recovered;
+  bool retryLimit = false;   // monitoring stopped at the retry limit during it
+  bool operator==(const OutageRecord&) const = default;
+};
+
+struct MonitoredSpan {
+  WallSeconds start = 0;
+  WallSeconds end = 0;
+  std::wstring ssid;
+  std::wstring target;
+  bool operator==(const MonitoredSpan&) const = default;
+};
+
+struct HistoryRows {
+  std::vector<OutageRecord> outages;  // in file order
+  std::vector<MonitoredSpan> spans;
+};
+
+// --- The file format (pure) ---------------------------------------------------------
+// Header line: 種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方
+// Outage:      切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,192.168.1.1,3,回復
+// Span:        監視,2026/12/08 20:00:00,2026/12/08 23:10:00,11400,Home,192.168.1.1,,
+// Times are local time, YYYY/MM/DD HH:MM:SS. 終わり方: 回復, 監視停止, プログラム終了,
+// スリープ, each followed by "（上限で中止）" when retryLimit is set.
+inline constexpr std::string_view kHistoryBom = "\xEF\xBB\xBF";
+std::string HistoryHeaderLine();  // with CR LF
+std::string FormatHistoryRow(const OutageRecord& outage);
+std::string FormatHistoryRow(const MonitoredSpan& span);
+// Reads every row of ours from the whole file's bytes (with or without the BOM, CR LF or
+// LF); anything else is skipped. Quoted fields may hold commas, quotes and line breaks.
+HistoryRows ParseHistory(std::string_view bytes);
+// The file's bytes as they are rewritten at `now`: BOM, header, then every line kept in
+// order, except our rows that ended more than 365 days before now. Lines not ours stay.
+std::string PruneHistory(std::string_view bytes, WallSeconds now);
+
+// --- Arithmetic for the view (pure) -------------------------------------------------
+// "45秒", "2分13秒", "2分", "1時間5分", "3日4時間"; 0 and less: "0秒".
+std::wstring DurationText(int64_t seconds);
+
+enum class SlotState : uint8_t { NotMonitored, Answered, Outage };
+// [from, to) cut into `count` equal slots: Outage where any outage overlaps the slot,
+// else Answered where any monitored span overlaps it, else NotMonitored.
+std::vector<SlotState> HistorySlots(const HistoryRows& rows, WallSeconds from, WallSeconds to, int count);
+// The share of monitored time in [from, to) that was not inside an outage, in percent;
+// nullopt when nothing was monitored in that window. Overlapping spans count once.
+std::optional<double> AvailabilityPercent(const HistoryRows& rows, WallSeconds from, WallSeconds to);
+
+// --- The store (process-wide, thread-safe) ------------------------------------------
+// Set at start-up (from the settings file's path); rewrites the file once (PruneHistory).
+void OpenHistory(const std::wstring& path);
+std::wstring HistoryFilePath();
+// Appends a row when [History] UseHistory is on (read at every call) and remembers it for
+// the view; called when an outage or a monitored span ends.
+void RecordOutage(const OutageRecord& outage) noexcept;
+void RecordSpan(const MonitoredSpan& span) noexcept;
+// What is still open, for the view (ends at "now"); nullopt clears.
+void SetOpenOutage(std::optional<OutageRecord> outage) noexcept;
+void SetOpenSpan(std::optional<MonitoredSpan> span) noexcept;
+// The file's rows plus the open ones ending at now.
+HistoryRows HistorySnapshot(WallSeconds now);
+// Called (on the recording thread) after each recorded outage; the view redraws.
+void SetHistoryListener(std::function<void()> listener);
+
+// Test seam: where failures are logged.
+void SetHistoryLogForTesting(std::function<void(const std::wstring& message)> log);
+
+}  // namespace moorlink
