@@ -6,6 +6,8 @@
 //   delete-icon                         deletes the icon as a dying shell would
 //   taskbar-created                     the "TaskbarCreated" broadcast of a new shell
 //   cancel-menu                         WM_CANCELMODE to the main window (ends its menu)
+//   power <event>                       WM_POWERBROADCAST with that event (4 suspend, 7 or 18
+//                                       resume; decimal or 0x hex), sent as Windows sends it
 //   texts <class> <title|->             prints "<id> <class> <text>" for each child control
 //   key <class> <title|-> <vk>          a key press to the window's focused control
 //   close <class> <title|->             WM_CLOSE to the window (its close box)
@@ -167,12 +169,17 @@ int wmain(int argc, wchar_t** argv) {
 
   if (action == L"wait" || action == L"gone") return WaitFor(arg(2), arg(3), _wtoi(arg(4).c_str()), action == L"wait") ? 0 : 1;
   if (action == L"command" || action == L"tray" || action == L"delete-icon" || action == L"taskbar-created" ||
-      action == L"cancel-menu") {
+      action == L"cancel-menu" || action == L"power") {
     HWND main = MainWindow();
     if (!main) return 1;
     if (action == L"command") PostMessageW(main, WM_COMMAND, _wtoi(arg(2).c_str()), 0);
     if (action == L"tray") PostMessageW(main, WM_APP + 1, 1, std::wcstol(arg(2).c_str(), nullptr, 0));
     if (action == L"cancel-menu") PostMessageW(main, WM_CANCELMODE, 0, 0);
+    // Sent, not posted: once the driver returns, the program has taken the notice.
+    if (action == L"power" && !SendMessageTimeoutW(main, WM_POWERBROADCAST, std::wcstoul(arg(2).c_str(), nullptr, 0), 0,
+                                                   SMTO_ABORTIFHUNG, 5000, nullptr)) {
+      return 1;
+    }
     if (action == L"delete-icon") {
       NOTIFYICONDATAW icon{};
       icon.cbSize = sizeof(icon);

@@ -2,9 +2,10 @@
 # Moorlink.exe under Wine and Xvfb against a hostile environment, one case at a time, each
 # bounded in time: unwritable or misplaced log folder and settings file, a huge garbage
 # settings file, netsh missing or hanging, broken VOICEVOX libraries, a very long exe
-# folder, odd SSIDs from the Wi-Fi double, and a shell restart during an outage. In every
-# case the program must start, keep its hidden window and tray icon, write what it can,
-# show no crash dialog, and end with exit code 0 soon after the tray menu's exit command.
+# folder, odd SSIDs from the Wi-Fi double, a shell restart and a sleep during an outage.
+# In every case the program must start, keep its hidden window and tray icon, write what
+# it can, show no crash dialog, and end with exit code 0 soon after the tray menu's exit
+# command.
 #
 # usage: fault_matrix.sh WINEPREFIX ARTIFACTS MOORLINK_EXE DRIVER_EXE NETSH_EXE WLANAPI_DLL
 #                        VOICEVOX_CORE_DLL PARTIAL_VOICEVOX_CORE_DLL
@@ -45,7 +46,7 @@ want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " ==
 # A mistyped name must not make a run that checks nothing.
 cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
   netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
-  shell-restart-outage location-denied wlan-not-ready radio-off-outage"
+  shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage"
 for c in ${MOORLINK_MATRIX_CASES:-}; do
   [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
 done
@@ -349,6 +350,49 @@ if want shell-restart-outage; then
   wait_for 10 "the amber icon after the shell restart" icon_is amber
   wait_for 20 "pings after the shell restart" has_at_least '[Ping][タイムアウト]' $((pings + 2))
   wait_for 20 "reconnects after the shell restart" eval '[ "$(wc -l <"$work/netsh.record")" -gt "$runs" ]'
+  finish
+fi
+
+# A sleep during an outage: no ping and no netsh while suspended; after the wake pings fail
+# without netsh until the grace runs out. A wake into a working network ends the grace at
+# the first answered ping.
+if want sleep-during-outage; then
+  begin sleep-during-outage
+  write_ini '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' 'PingTimeout=300' \
+    'ReconnectInterval=1' 'MaxRetryCount=0' 'ResumeGraceSeconds=8' '[Log]' 'UseLog=true'
+  outage
+  launch
+  settle amber
+  wait_for 20 "reconnects in the outage" netsh_runs_at_least 2
+  drive power 4 || fail "$name: the suspend notice found no main window"
+  wait_for 3 "the pause for the suspend" has_at_least '[Monitor][スリープ]' 1
+  sleep 1  # a netsh launched by the last tick before the pause may still be starting
+  pings=$(count '[Ping]') runs=$(wc -l <"$work/netsh.record")
+  sleep 3
+  [ "$(count '[Ping]')" = "$pings" ] || fail "$name: pinged while suspended"
+  [ "$(wc -l <"$work/netsh.record")" = "$runs" ] || fail "$name: netsh ran while suspended"
+  [ "$(count '[Monitor][スリープ]')" = 1 ] || fail "$name: the pause was logged more than once"
+  drive power 18
+  woke=$SECONDS
+  wait_for 3 "the grace after the wake" has_at_least '[Monitor][スリープ復帰]' 1
+  # The record is read before the log: a run counted while the grace's end is not yet logged
+  # was launched in the grace.
+  while n=$(wc -l <"$work/netsh.record"); ! has_at_least '[Monitor][復帰待機終了]' 1; do
+    [ "$n" = "$runs" ] || fail "$name: netsh ran in the grace after the wake"
+    [ "$SECONDS" -lt $((woke + 14)) ] || fail "$name: the grace did not end"
+    sleep 0.2
+  done
+  [ $((SECONDS - woke)) -ge 7 ] || fail "$name: the grace ended after $((SECONDS - woke)) s of 8"
+  log | grep -q -F '[Monitor][復帰待機終了]復帰待機時間が過ぎた' || fail "$name: the grace ended other than by its time"
+  has_at_least '[Ping]' $((pings + 4)) || fail "$name: pings did not go on in the grace"
+  wait_for 5 "reconnects after the grace" netsh_runs_at_least $((runs + 1))
+  drive power 4
+  wait_for 3 "the second pause" has_at_least '[Monitor][スリープ]' 2
+  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
+  drive power 7
+  wait_for 4 "the grace to end at the first answer" has_at_least '[Monitor][復帰待機終了]Pingの応答' 1
+  has_at_least '[Monitor][スリープ復帰]' 2 || fail "$name: the second wake began no grace"
+  wait_for 5 "the blue icon after the answer" icon_is blue
   finish
 fi
 
