@@ -14,6 +14,8 @@ namespace {
 constexpr DWORD kWlanClientVersion = 2;
 constexpr size_t kGatewayTextLength = 22;
 
+}  // namespace
+
 // A WLAN client handle, or an empty one when the service cannot be opened. As with every
 // WLAN call here, what the API hands back is owned only once the call has succeeded.
 UniqueWlanHandle OpenWlanClient() {
@@ -24,7 +26,7 @@ UniqueWlanHandle OpenWlanClient() {
 }
 
 // The first interface the service lists; the others are never consulted.
-bool FirstInterface(const UniqueWlanHandle& client, GUID& guid) {
+bool FirstWlanInterface(const UniqueWlanHandle& client, GUID& guid) {
   PWLAN_INTERFACE_INFO_LIST raw = nullptr;
   if (WlanEnumInterfaces(client.get(), nullptr, &raw) != ERROR_SUCCESS) return false;
   const UniqueWlanMemory<WLAN_INTERFACE_INFO_LIST> list(raw);
@@ -32,6 +34,8 @@ bool FirstInterface(const UniqueWlanHandle& client, GUID& guid) {
   guid = list.get()->InterfaceInfo[0].InterfaceGuid;
   return true;
 }
+
+namespace {
 
 // Profile names in preference order.
 bool ReadProfileNames(const UniqueWlanHandle& client, const GUID& guid, std::vector<std::wstring>& names) {
@@ -55,7 +59,7 @@ bool HasWlanProfile(const std::wstring& name) {
     const UniqueWlanHandle client = OpenWlanClient();
     if (!client) return false;
     GUID guid{};
-    if (!FirstInterface(client, guid)) return false;
+    if (!FirstWlanInterface(client, guid)) return false;
     std::vector<std::wstring> names;
     if (!ReadProfileNames(client, guid, names)) return false;
     return HasExactProfileName(names, name);
@@ -69,7 +73,7 @@ std::wstring GetConnectedSsid() {
     const UniqueWlanHandle client = OpenWlanClient();
     if (!client) return {};
     GUID guid{};
-    if (!FirstInterface(client, guid)) return {};
+    if (!FirstWlanInterface(client, guid)) return {};
     DWORD size = 0;
     void* raw = nullptr;
     WLAN_OPCODE_VALUE_TYPE valueType = wlan_opcode_value_type_invalid;
@@ -92,7 +96,7 @@ std::wstring GetPreferredProfileSsid() {
     const UniqueWlanHandle client = OpenWlanClient();
     if (!client) return {};
     GUID guid{};
-    if (!FirstInterface(client, guid)) return {};
+    if (!FirstWlanInterface(client, guid)) return {};
     std::vector<std::wstring> names;
     if (!ReadProfileNames(client, guid, names) || names.empty()) return {};
     return names.front();
