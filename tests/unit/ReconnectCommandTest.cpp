@@ -173,19 +173,14 @@ TEST_F(RunReconnectCommandTest, ACommandThatCannotStartLogsAnEmptyTitle) {
 }
 
 // Reports what it is given, after letting something happen during the first wait.
-class FakeWatch : public ConnectionWatch {
- public:
-  FakeWatch(ConnectionReport report, std::function<void()> meanwhile)
-      : report_(std::move(report)), meanwhile_(std::move(meanwhile)) {}
+struct FakeWatch : ConnectionWatch {
+  ConnectionReport report;
+  std::function<void()> meanwhile;
   ConnectionReport WaitForReport(std::chrono::milliseconds) override {
     EXPECT_FALSE(ReconnectCommandBusy.load());  // the wait holds no flag
-    if (meanwhile_) std::exchange(meanwhile_, nullptr)();
-    return report_;
+    if (meanwhile) std::exchange(meanwhile, nullptr)();
+    return report;
   }
-
- private:
-  ConnectionReport report_;
-  std::function<void()> meanwhile_;
 };
 
 TEST_F(RunReconnectCommandTest, WindowsReportIsLoggedAfterTheCommandsLineUnlessSuperseded) {
@@ -215,7 +210,10 @@ TEST_F(RunReconnectCommandTest, WindowsReportIsLoggedAfterTheCommandsLineUnlessS
         },
         [&](const std::wstring& ssid) {
           watching = ssid == L"Home";
-          return std::make_unique<FakeWatch>(c.report, c.meanwhile);
+          auto watch = std::make_unique<FakeWatch>();
+          watch->report = c.report;
+          watch->meanwhile = c.meanwhile;
+          return watch;
         },
         std::chrono::milliseconds(30));
     EXPECT_EQ(LogBytes(), kBom + NetshLine(L"出力", command) + c.lines) << c.lines;

@@ -60,6 +60,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -87,20 +88,14 @@ struct Scenario {
   std::vector<std::pair<DWORD, DWORD>> acm;  // notification code, reason code
 };
 
-// An ACM registration. Its thread calls back only while it is active and under its lock,
-// so that ending it waits for a callback in flight.
-struct Registration {
-  WLAN_NOTIFICATION_CALLBACK callback = nullptr;
-  void* context = nullptr;
-  Scenario scenario;
-  std::mutex lock;
-  bool active = true;
-};
-
 std::mutex gLock;
 std::map<UINT_PTR, Scenario> gClients;
-std::map<UINT_PTR, std::shared_ptr<Registration>> gRegistrations;
 UINT_PTR gNextHandle = 0x100;
+// The number of each client's ACM registration. Held while a callback runs, this lock makes
+// ending a registration wait for a callback in flight; never taken together with gLock.
+std::mutex gCallbackLock;
+std::map<UINT_PTR, int> gRegistrations;
+int gLastRegistration = 0;
 
 std::wstring Env(const wchar_t* name) {
   wchar_t buffer[32768];
@@ -257,40 +252,6 @@ int InterfaceIndex(const Scenario& scenario, const GUID* guid) {
 
 std::string IndexText(int index) { return index < 0 ? "?" : std::to_string(index); }
 
-// Called without gLock, which a callback may take.
-void EndRegistration(UINT_PTR handle) {
-  std::shared_ptr<Registration> ended;
-  {
-    std::lock_guard<std::mutex> lock(gLock);
-    auto node = gRegistrations.extract(handle);
-    if (node.empty()) return;
-    ended = std::move(node.mapped());
-  }
-  std::lock_guard<std::mutex> lock(ended->lock);
-  ended->active = false;
-}
-
-DWORD WINAPI SendNotifications(void* parameter) {
-  const std::unique_ptr<std::shared_ptr<Registration>> owned(static_cast<std::shared_ptr<Registration>*>(parameter));
-  Registration& registration = **owned;
-  Sleep(200);
-  const Interface* first = registration.scenario.interfaces.empty() ? nullptr : &registration.scenario.interfaces[0];
-  for (const auto& [code, reason] : registration.scenario.acm) {
-    WLAN_CONNECTION_NOTIFICATION_DATA connection{};
-    if (first != nullptr && !first->profiles.empty()) {
-      lstrcpynW(connection.strProfileName, first->profiles[0].c_str(), WLAN_MAX_NAME_LENGTH);
-    }
-    connection.wlanReasonCode = reason;
-    WLAN_NOTIFICATION_DATA data{WLAN_NOTIFICATION_SOURCE_ACM, code, first ? first->guid : GUID{}, sizeof connection,
-                                &connection};
-    std::lock_guard<std::mutex> lock(registration.lock);
-    if (!registration.active) break;
-    Log("notify " + std::to_string(code) + " " + std::to_string(reason));
-    registration.callback(&data, registration.context);
-  }
-  return 0;
-}
-
 }  // namespace
 
 extern "C" {
@@ -331,7 +292,10 @@ __declspec(dllexport) DWORD WINAPI WlanCloseHandle(HANDLE hClientHandle, PVOID p
     if (pReserved != nullptr) result = ERROR_INVALID_PARAMETER;
     else if (gClients.erase(reinterpret_cast<UINT_PTR>(hClientHandle)) == 0) result = ERROR_INVALID_HANDLE;
   }
-  if (result == ERROR_SUCCESS) EndRegistration(reinterpret_cast<UINT_PTR>(hClientHandle));
+  if (result == ERROR_SUCCESS) {
+    std::lock_guard<std::mutex> lock(gCallbackLock);
+    gRegistrations.erase(reinterpret_cast<UINT_PTR>(hClientHandle));
+  }
   Log("close " + std::to_string(result));
   return result;
 }
@@ -339,32 +303,55 @@ __declspec(dllexport) DWORD WINAPI WlanCloseHandle(HANDLE hClientHandle, PVOID p
 __declspec(dllexport) DWORD WINAPI WlanRegisterNotification(HANDLE hClientHandle, DWORD dwNotifSource, BOOL,
                                                             WLAN_NOTIFICATION_CALLBACK funcCallback,
                                                             PVOID pCallbackContext, PVOID pReserved, PDWORD) {
-  auto added = std::make_shared<Registration>();
+  const UINT_PTR handle = reinterpret_cast<UINT_PTR>(hClientHandle);
   DWORD result = ERROR_SUCCESS;
+  Scenario scenario;
   {
     std::lock_guard<std::mutex> lock(gLock);
-    const Scenario* scenario = Client(hClientHandle);
-    if (scenario == nullptr) result = ERROR_INVALID_HANDLE;
+    const Scenario* client = Client(hClientHandle);
+    if (client == nullptr) result = ERROR_INVALID_HANDLE;
     else if (pReserved != nullptr || (dwNotifSource != WLAN_NOTIFICATION_SOURCE_NONE &&
                                       (dwNotifSource != WLAN_NOTIFICATION_SOURCE_ACM || funcCallback == nullptr))) {
       result = ERROR_INVALID_PARAMETER;
     } else {
-      added->scenario = *scenario;
+      scenario = *client;
     }
   }
-  if (result == ERROR_SUCCESS) EndRegistration(reinterpret_cast<UINT_PTR>(hClientHandle));
-  if (result == ERROR_SUCCESS && dwNotifSource == WLAN_NOTIFICATION_SOURCE_ACM) {
-    added->callback = funcCallback;
-    added->context = pCallbackContext;
-    {
-      std::lock_guard<std::mutex> lock(gLock);
-      gRegistrations[reinterpret_cast<UINT_PTR>(hClientHandle)] = added;
-    }
-    auto* parameter = new std::shared_ptr<Registration>(added);
-    if (HANDLE thread = CreateThread(nullptr, 0, SendNotifications, parameter, 0, nullptr)) CloseHandle(thread);
-    else delete parameter;
-  }
+  std::lock_guard<std::mutex> lock(gCallbackLock);
+  // Under the lock: no notification of an ended registration is logged after this line.
   Log("register " + std::to_string(dwNotifSource) + " " + std::to_string(result));
+  if (result != ERROR_SUCCESS) return result;
+  if (dwNotifSource == WLAN_NOTIFICATION_SOURCE_NONE) {
+    gRegistrations.erase(handle);
+    return result;
+  }
+  const int number = gRegistrations[handle] = ++gLastRegistration;
+  auto* send = new std::function<void()>([=] {
+    Sleep(200);
+    WLAN_CONNECTION_NOTIFICATION_DATA connection{};
+    const Interface* first = scenario.interfaces.empty() ? nullptr : &scenario.interfaces[0];
+    if (first != nullptr && !first->profiles.empty()) {
+      lstrcpynW(connection.strProfileName, first->profiles[0].c_str(), WLAN_MAX_NAME_LENGTH);
+    }
+    WLAN_NOTIFICATION_DATA data{WLAN_NOTIFICATION_SOURCE_ACM, 0, first ? first->guid : GUID{}, sizeof connection,
+                                &connection};
+    for (const auto& [code, reason] : scenario.acm) {
+      data.NotificationCode = code;
+      connection.wlanReasonCode = reason;
+      std::lock_guard<std::mutex> held(gCallbackLock);
+      const auto it = gRegistrations.find(handle);
+      if (it == gRegistrations.end() || it->second != number) return;
+      Log("notify " + std::to_string(code) + " " + std::to_string(reason));
+      funcCallback(&data, pCallbackContext);
+    }
+  });
+  const auto run = [](void* body) -> DWORD {
+    const std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(body));
+    (*owned)();
+    return 0;
+  };
+  if (HANDLE thread = CreateThread(nullptr, 0, run, send, 0, nullptr)) CloseHandle(thread);
+  else delete send;
   return result;
 }
 
