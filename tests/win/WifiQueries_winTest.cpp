@@ -183,7 +183,8 @@ TEST(ConnectionWatchTest, ReportsTheFirstAcmOutcomeForItsProfileAndUnregistersBe
     const std::vector<std::string> calls = wlan.Calls();
     ExpectCleanCalls(calls);
     ASSERT_GE(calls.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(calls.end() - 2, calls.end()), (std::vector<std::string>{"register 0 0", "close 0"}));
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 2, calls.end()),
+              (std::vector<std::string>{"register 0 0", "close 0"}));
   }
 }
 
