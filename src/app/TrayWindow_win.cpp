@@ -19,6 +19,7 @@
 #include "common/PathHelpers.h"
 #include "monitor/MonitorController.h"
 #include "monitor/MonitorRun.h"
+#include "monitor/ReconnectCommand.h"
 #include "notify/Notify_win.h"
 #include "resources/resource.h"
 #include "app/SettingsPages_win.h"
@@ -142,6 +143,8 @@ void OnDestroy() {
   if (TrayWindow()) RemoveTrayIcon();
   // The exit path: no run starts afterwards, not from a restart or a revival either.
   StopMonitorForExit();
+  // A reconnect thread still waiting for Windows' report about its connection logs nothing now.
+  EndConnectionReportWaits();
   // A notification still under way shows its box without an owner rather than on a
   // window that is gone.
   SetNotifyWindow(nullptr);

@@ -1,22 +1,78 @@
 #include "monitor/ReconnectCommand.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+
 #include "log/LogWriter.h"
 #include "monitor/MonitorRun.h"
 
 namespace moorlink {
 namespace {
 
-// Clears the busy flag once, whichever way the thread body ends.
+using Clock = std::chrono::steady_clock;
+
+// How often a wait for a connection report looks whether it is still wanted.
+constexpr std::chrono::milliseconds kReportSlice{250};
+
+// Counts reconnect commands (and the exit); a wait whose command is no longer the latest
+// ends. Trivially destroyed, so a detached thread may read it while the process exits.
+std::atomic<uint64_t> g_reportGeneration{0};
+
+// Clears the busy flag once: when the command is done, or whichever way the thread body ends.
 class BusyFlagRelease {
  public:
   BusyFlagRelease() = default;
-  ~BusyFlagRelease() { ReconnectCommandBusy.exchange(false); }
+  ~BusyFlagRelease() { Release(); }
   BusyFlagRelease(const BusyFlagRelease&) = delete;
   BusyFlagRelease& operator=(const BusyFlagRelease&) = delete;
+  void Release() {
+    if (!released_) ReconnectCommandBusy.exchange(false);
+    released_ = true;
+  }
+
+ private:
+  bool released_ = false;
 };
 
+std::unique_ptr<ConnectionWatch> StartWatch(const ConnectionWatchFactory& startWatch, const std::wstring& ssid) {
+  if (!startWatch) return nullptr;
+  try {
+    return startWatch(ssid);
+  } catch (...) {
+    return nullptr;  // the command runs all the same, only unwatched
+  }
+}
+
+// Waits until the deadline at most, in slices, so that a newer command or the exit ends
+// the wait soon.
+void LogConnectionReport(ConnectionWatch& watch, const std::wstring& ssid, uint64_t generation,
+                         Clock::time_point deadline) {
+  for (;;) {
+    if (g_reportGeneration.load() != generation) return;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    const ConnectionReport report = watch.WaitForReport(std::clamp(left, std::chrono::milliseconds(0), kReportSlice));
+    if (g_reportGeneration.load() != generation) return;
+    switch (report.kind) {
+      case ConnectionReport::Kind::Completed:
+        WriteLog(LogCategory::Netsh, L"接続完了", L"「" + ssid + L"」への接続が完了しました。");
+        return;
+      case ConnectionReport::Kind::Failed:
+        WriteLog(LogCategory::Netsh, L"接続失敗", L"「" + ssid + L"」への接続に失敗しました。理由: " + report.reason);
+        return;
+      case ConnectionReport::Kind::None:
+        break;
+    }
+    if (left <= std::chrono::milliseconds(0)) {
+      WriteLog(LogCategory::Netsh, L"接続結果不明", L"Windowsから接続の結果が通知されませんでした。");
+      return;
+    }
+  }
+}
+
 template <typename Runner>
-void RunGuarded(const std::wstring& ssid, const Runner& runCommand) noexcept {
+void RunGuarded(const std::wstring& ssid, const Runner& runCommand, const ConnectionWatchFactory& startWatch,
+                std::chrono::milliseconds reportLimit) noexcept {
   BusyFlagRelease release;
   try {
     if (ssid.empty()) {
@@ -24,6 +80,11 @@ void RunGuarded(const std::wstring& ssid, const Runner& runCommand) noexcept {
       return;
     }
     const std::wstring commandLine = ReconnectCommandLine(ssid);
+    // Taken while the flag is still set: a newer command can only start, and count, later.
+    const uint64_t generation = ++g_reportGeneration;
+    const Clock::time_point deadline = Clock::now() + reportLimit;
+    // Before the command, so that a report that comes while netsh still runs is kept.
+    const std::unique_ptr<ConnectionWatch> watch = StartWatch(startWatch, ssid);
     const CommandOutcome outcome = runCommand(commandLine);
     WriteLog(LogCategory::Netsh, outcome.output, commandLine);
     if (outcome.timedOut) {
@@ -31,6 +92,9 @@ void RunGuarded(const std::wstring& ssid, const Runner& runCommand) noexcept {
       WriteLog(LogCategory::Netsh, L"エラー",
                L"netshコマンドが" + std::to_wstring(seconds) + L"秒以内に終了しなかったため、強制終了しました。");
     }
+    // The wait holds no flag: the next reconnect command may start on its usual cadence.
+    release.Release();
+    if (watch) LogConnectionReport(*watch, ssid, generation, deadline);
   } catch (...) {
     // Nothing to report to: the caller is a detached thread. The flag is released above.
   }
@@ -39,12 +103,16 @@ void RunGuarded(const std::wstring& ssid, const Runner& runCommand) noexcept {
 }  // namespace
 
 void RunReconnectCommand(std::wstring ssid) noexcept {
-  RunGuarded(ssid, [](const std::wstring& commandLine) { return RunCommandCapture(commandLine); });
+  RunGuarded(ssid, [](const std::wstring& commandLine) { return RunCommandCapture(commandLine); },
+             StartConnectionWatch, kReconnectCommandLimit);
 }
 
-void RunReconnectCommandWith(std::wstring ssid, const CommandRunner& runCommand) noexcept {
-  RunGuarded(ssid, runCommand);
+void RunReconnectCommandWith(std::wstring ssid, const CommandRunner& runCommand,
+                             const ConnectionWatchFactory& startWatch, std::chrono::milliseconds reportLimit) noexcept {
+  RunGuarded(ssid, runCommand, startWatch, reportLimit);
 }
+
+void EndConnectionReportWaits() noexcept { ++g_reportGeneration; }
 
 std::wstring EscapeQuotedArgument(const std::wstring& text) {
   std::wstring out;

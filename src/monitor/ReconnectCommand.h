@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "monitor/ConnectionWatch.h"
+
 namespace moorlink {
 
 // How long a reconnect command may run: a stuck WLAN service can keep netsh waiting for
@@ -22,12 +24,22 @@ struct CommandOutcome {
 
 // Body of the detached reconnect thread; clears ReconnectCommandBusy on every path. No
 // exception leaves it: one that left a detached thread would end the process. A command
-// ended at kReconnectCommandLimit adds a Netsh error line.
+// ended at kReconnectCommandLimit adds a Netsh error line. Then, with the flag already
+// clear, it waits for what Windows reports about the connection until kReconnectCommandLimit
+// after the command's start and logs it (Netsh); a newer command or the exit ends the wait
+// without a line.
 void RunReconnectCommand(std::wstring ssid) noexcept;
 
-// The same body with the process runner passed in (RunCommandCapture in production).
+// The same body with the process runner passed in (RunCommandCapture in production), and
+// the connection watch (StartConnectionWatch; none when empty) and the bound of the wait
+// for its report.
 using CommandRunner = std::function<CommandOutcome(const std::wstring& commandLine)>;
-void RunReconnectCommandWith(std::wstring ssid, const CommandRunner& runCommand) noexcept;
+void RunReconnectCommandWith(std::wstring ssid, const CommandRunner& runCommand,
+                             const ConnectionWatchFactory& startWatch = {},
+                             std::chrono::milliseconds reportLimit = kReconnectCommandLimit) noexcept;
+
+// Program exit: threads still waiting for a connection report leave without a line.
+void EndConnectionReportWaits() noexcept;
 
 // The text prepared to stand between a pair of double quotes on a Windows command line.
 std::wstring EscapeQuotedArgument(const std::wstring& text);

@@ -21,6 +21,8 @@ constexpr int kMaxNetworks = 64;
 constexpr CLSID kClsidNetworkListManager = {0xDCB00C01, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
 constexpr IID kIidNetworkListManager = {0xDCB00000, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
 
+}  // namespace
+
 // A WLAN client handle, or an empty one when the service cannot be opened. As with every
 // WLAN call here, what the API hands back is owned only once the call has succeeded.
 UniqueWlanHandle OpenWlanClient() {
@@ -31,7 +33,7 @@ UniqueWlanHandle OpenWlanClient() {
 }
 
 // The first interface the service lists; the others are never consulted.
-bool FirstInterface(const UniqueWlanHandle& client, GUID& guid) {
+bool FirstWlanInterface(const UniqueWlanHandle& client, GUID& guid) {
   PWLAN_INTERFACE_INFO_LIST raw = nullptr;
   if (WlanEnumInterfaces(client.get(), nullptr, &raw) != ERROR_SUCCESS) return false;
   const UniqueWlanMemory<WLAN_INTERFACE_INFO_LIST> list(raw);
@@ -39,6 +41,8 @@ bool FirstInterface(const UniqueWlanHandle& client, GUID& guid) {
   guid = list.get()->InterfaceInfo[0].InterfaceGuid;
   return true;
 }
+
+namespace {
 
 // Profile names in preference order.
 bool ReadProfileNames(const UniqueWlanHandle& client, const GUID& guid, std::vector<std::wstring>& names) {
@@ -62,7 +66,7 @@ bool HasWlanProfile(const std::wstring& name) {
     const UniqueWlanHandle client = OpenWlanClient();
     if (!client) return false;
     GUID guid{};
-    if (!FirstInterface(client, guid)) return false;
+    if (!FirstWlanInterface(client, guid)) return false;
     std::vector<std::wstring> names;
     if (!ReadProfileNames(client, guid, names)) return false;
     return HasExactProfileName(names, name);
@@ -77,7 +81,7 @@ SsidQuery GetConnectedSsid() {
     const UniqueWlanHandle client = OpenWlanClient();
     if (!client) return answer;
     GUID guid{};
-    if (!FirstInterface(client, guid)) return answer;
+    if (!FirstWlanInterface(client, guid)) return answer;
     DWORD size = 0;
     void* raw = nullptr;
     WLAN_OPCODE_VALUE_TYPE valueType = wlan_opcode_value_type_invalid;
@@ -169,7 +173,7 @@ std::wstring GetPreferredProfileSsid() {
     const UniqueWlanHandle client = OpenWlanClient();
     if (!client) return {};
     GUID guid{};
-    if (!FirstInterface(client, guid)) return {};
+    if (!FirstWlanInterface(client, guid)) return {};
     std::vector<std::wstring> names;
     if (!ReadProfileNames(client, guid, names) || names.empty()) return {};
     return names.front();

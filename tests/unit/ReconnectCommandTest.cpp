@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -168,6 +170,54 @@ TEST_F(RunReconnectCommandTest, ACommandThatCannotStartLogsAnEmptyTitle) {
   });
   EXPECT_FALSE(ReconnectCommandBusy.load());
   EXPECT_EQ(LogBytes(), std::string(kBom) + "[10:20:30.040][Netsh][]netsh wlan connect name=\"Home\"\r\n");
+}
+
+// Reports what it is given, after letting something happen during the first wait.
+struct FakeWatch : ConnectionWatch {
+  ConnectionReport report;
+  std::function<void()> meanwhile;
+  ConnectionReport WaitForReport(std::chrono::milliseconds) override {
+    EXPECT_FALSE(ReconnectCommandBusy.load());  // the wait holds no flag
+    if (meanwhile) std::exchange(meanwhile, nullptr)();
+    return report;
+  }
+};
+
+TEST_F(RunReconnectCommandTest, WindowsReportIsLoggedAfterTheCommandsLineUnlessSuperseded) {
+  using Kind = ConnectionReport::Kind;
+  const std::wstring command = L"netsh wlan connect name=\"Home\"";
+  const CommandRunner newer = [](const std::wstring&) { return CommandOutcome{L"次"}; };
+  const struct {
+    ConnectionReport report;
+    std::function<void()> meanwhile;
+    std::string lines;
+  } cases[] = {
+      {{Kind::Completed, L""}, nullptr, NetshLine(L"接続完了", L"「Home」への接続が完了しました。")},
+      {{Kind::Failed, L"理由の文"}, nullptr, NetshLine(L"接続失敗", L"「Home」への接続に失敗しました。理由: 理由の文")},
+      {{Kind::None, L""}, nullptr, NetshLine(L"接続結果不明", L"Windowsから接続の結果が通知されませんでした。")},
+      {{Kind::Completed, L""}, [&] { RunReconnectCommandWith(L"Home", newer); }, NetshLine(L"次", command)},
+      {{Kind::Completed, L""}, EndConnectionReportWaits, ""},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(ToFsPath(LogFile()));
+    ReconnectCommandBusy.store(true);
+    bool watching = false;
+    RunReconnectCommandWith(
+        L"Home",
+        [&](const std::wstring&) {
+          EXPECT_TRUE(watching);  // a report that comes while netsh runs is not missed
+          return CommandOutcome{L"出力"};
+        },
+        [&](const std::wstring& ssid) {
+          watching = ssid == L"Home";
+          auto watch = std::make_unique<FakeWatch>();
+          watch->report = c.report;
+          watch->meanwhile = c.meanwhile;
+          return watch;
+        },
+        std::chrono::milliseconds(30));
+    EXPECT_EQ(LogBytes(), kBom + NetshLine(L"出力", command) + c.lines) << c.lines;
+  }
 }
 
 }  // namespace

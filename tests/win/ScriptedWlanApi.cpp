@@ -26,6 +26,10 @@
 //       That call fails: open with ERROR_SERVICE_NOT_ACTIVE (1062), the others with
 //       ERROR_ACCESS_DENIED (5); "query" only for the current connection, as when location
 //       access is not allowed.
+//   acm complete|fail <reason-code>
+//       An ACM connection_complete or connection_attempt_fail notification for the first
+//       interface's first profile. A thread of the double sends them all, in file order,
+//       about 200 ms after each ACM registration.
 // Example:
 //   interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65
 //   profile Home
@@ -37,11 +41,16 @@
 //   in state 0 (not ready) or 4 (disconnected) it fails with ERROR_INVALID_STATE (5023);
 //   in any other state it succeeds with that state and the SSID. An unknown GUID gives
 //   ERROR_NOT_FOUND (1168), an unknown handle ERROR_INVALID_HANDLE (6).
+//   WlanRegisterNotification takes the ACM source, or NONE to unregister; unregistering and
+//   WlanCloseHandle wait for a callback in flight, and no callback follows them.
+//   WlanReasonCodeToString gives a Japanese text with the code in it.
 //
 // Log lines:
 //   open <client version> <result>     close <result>
 //   enum <result>                      query <interface index|?> <opcode> <result>
 //   profiles <interface index|?> <result>
+//   register <source> <result>         notify <notification code> <reason code>
+//   reason <reason code> <result>
 //   alloc <interfaces|connection|profiles|radio>
 //   free <interfaces|connection|profiles|radio>   or "free bad" for a block not handed out
 //                                           (or already freed)
@@ -51,7 +60,9 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -74,11 +85,17 @@ struct Scenario {
   bool failEnum = false;
   bool failQuery = false;
   bool failProfiles = false;
+  std::vector<std::pair<DWORD, DWORD>> acm;  // notification code, reason code
 };
 
 std::mutex gLock;
 std::map<UINT_PTR, Scenario> gClients;
 UINT_PTR gNextHandle = 0x100;
+// The number of each client's ACM registration. Held while a callback runs, this lock makes
+// ending a registration wait for a callback in flight; never taken together with gLock.
+std::mutex gCallbackLock;
+std::map<UINT_PTR, int> gRegistrations;
+int gLastRegistration = 0;
 
 std::wstring Env(const wchar_t* name) {
   wchar_t buffer[32768];
@@ -191,6 +208,10 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
           !onOff(words[2], scenario.interfaces.back().hardwareOff)) {
         return error = bad, false;
       }
+    } else if (words[0] == "acm" && words.size() == 3 && (words[1] == "complete" || words[1] == "fail")) {
+      scenario.acm.emplace_back(words[1] == "complete" ? wlan_notification_acm_connection_complete
+                                                       : wlan_notification_acm_connection_attempt_fail,
+                                std::strtoul(words[2].c_str(), nullptr, 10));
     } else if (words[0] == "fail" && words.size() == 2) {
       if (words[1] == "open") scenario.failOpen = true;
       else if (words[1] == "enum") scenario.failEnum = true;
@@ -265,11 +286,81 @@ __declspec(dllexport) DWORD WINAPI WlanOpenHandle(DWORD dwClientVersion, PVOID p
 }
 
 __declspec(dllexport) DWORD WINAPI WlanCloseHandle(HANDLE hClientHandle, PVOID pReserved) {
-  std::lock_guard<std::mutex> lock(gLock);
   DWORD result = ERROR_SUCCESS;
-  if (pReserved != nullptr) result = ERROR_INVALID_PARAMETER;
-  else if (gClients.erase(reinterpret_cast<UINT_PTR>(hClientHandle)) == 0) result = ERROR_INVALID_HANDLE;
+  {
+    std::lock_guard<std::mutex> lock(gLock);
+    if (pReserved != nullptr) result = ERROR_INVALID_PARAMETER;
+    else if (gClients.erase(reinterpret_cast<UINT_PTR>(hClientHandle)) == 0) result = ERROR_INVALID_HANDLE;
+  }
+  if (result == ERROR_SUCCESS) {
+    std::lock_guard<std::mutex> lock(gCallbackLock);
+    gRegistrations.erase(reinterpret_cast<UINT_PTR>(hClientHandle));
+  }
   Log("close " + std::to_string(result));
+  return result;
+}
+
+__declspec(dllexport) DWORD WINAPI WlanRegisterNotification(HANDLE hClientHandle, DWORD dwNotifSource, BOOL,
+                                                            WLAN_NOTIFICATION_CALLBACK funcCallback,
+                                                            PVOID pCallbackContext, PVOID pReserved, PDWORD) {
+  const UINT_PTR handle = reinterpret_cast<UINT_PTR>(hClientHandle);
+  DWORD result = ERROR_SUCCESS;
+  Scenario scenario;
+  {
+    std::lock_guard<std::mutex> lock(gLock);
+    const Scenario* client = Client(hClientHandle);
+    if (client == nullptr) result = ERROR_INVALID_HANDLE;
+    else if (pReserved != nullptr || (dwNotifSource != WLAN_NOTIFICATION_SOURCE_NONE &&
+                                      (dwNotifSource != WLAN_NOTIFICATION_SOURCE_ACM || funcCallback == nullptr))) {
+      result = ERROR_INVALID_PARAMETER;
+    } else {
+      scenario = *client;
+    }
+  }
+  std::lock_guard<std::mutex> lock(gCallbackLock);
+  // Under the lock: no notification of an ended registration is logged after this line.
+  Log("register " + std::to_string(dwNotifSource) + " " + std::to_string(result));
+  if (result != ERROR_SUCCESS) return result;
+  if (dwNotifSource == WLAN_NOTIFICATION_SOURCE_NONE) {
+    gRegistrations.erase(handle);
+    return result;
+  }
+  const int number = gRegistrations[handle] = ++gLastRegistration;
+  auto* send = new std::function<void()>([=] {
+    Sleep(200);
+    WLAN_CONNECTION_NOTIFICATION_DATA connection{};
+    const Interface* first = scenario.interfaces.empty() ? nullptr : &scenario.interfaces[0];
+    if (first != nullptr && !first->profiles.empty()) {
+      lstrcpynW(connection.strProfileName, first->profiles[0].c_str(), WLAN_MAX_NAME_LENGTH);
+    }
+    WLAN_NOTIFICATION_DATA data{WLAN_NOTIFICATION_SOURCE_ACM, 0, first ? first->guid : GUID{}, sizeof connection,
+                                &connection};
+    for (const auto& [code, reason] : scenario.acm) {
+      data.NotificationCode = code;
+      connection.wlanReasonCode = reason;
+      std::lock_guard<std::mutex> held(gCallbackLock);
+      const auto it = gRegistrations.find(handle);
+      if (it == gRegistrations.end() || it->second != number) return;
+      Log("notify " + std::to_string(code) + " " + std::to_string(reason));
+      funcCallback(&data, pCallbackContext);
+    }
+  });
+  const auto run = [](void* body) -> DWORD {
+    const std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(body));
+    (*owned)();
+    return 0;
+  };
+  if (HANDLE thread = CreateThread(nullptr, 0, run, send, 0, nullptr)) CloseHandle(thread);
+  else delete send;
+  return result;
+}
+
+__declspec(dllexport) DWORD WINAPI WlanReasonCodeToString(DWORD dwReasonCode, DWORD dwBufferSize,
+                                                          PWCHAR pStringBuffer, PVOID pReserved) {
+  DWORD result = ERROR_SUCCESS;
+  if (pStringBuffer == nullptr || dwBufferSize == 0 || pReserved != nullptr) result = ERROR_INVALID_PARAMETER;
+  else lstrcpynW(pStringBuffer, (L"スクリプトの理由（コード " + std::to_wstring(dwReasonCode) + L"）").c_str(), dwBufferSize);
+  Log("reason " + std::to_string(dwReasonCode) + " " + std::to_string(result));
   return result;
 }
 

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "monitor/ConnectionWatch.h"
 #include "monitor/WifiQueries.h"
 #include "support/TempDir.h"
 
@@ -178,6 +181,37 @@ TEST(WlanQueriesTest, OpenFailureClosesNothing) {
   EXPECT_EQ(GetConnectedSsid().result, SsidQueryResult::Failed);
   const std::vector<std::string> calls = wlan.Calls();
   EXPECT_EQ(calls, std::vector<std::string>{"open 2 1062"});
+}
+
+TEST(ConnectionWatchTest, ReportsTheFirstAcmOutcomeForItsProfileAndUnregistersBeforeClosing) {
+  using Kind = ConnectionReport::Kind;
+  const struct {
+    const char* acm;
+    std::wstring ssid;
+    Kind kind;
+    std::wstring reason;
+  } cases[] = {
+      {"acm complete 0\n", L"Home", Kind::Completed, L""},
+      {"acm complete 229377\n", L"Home", Kind::Failed, L"スクリプトの理由（コード 229377）"},
+      {"acm fail 163851\nacm complete 0\n", L"Home", Kind::Failed, L"スクリプトの理由（コード 163851）"},
+      {"acm complete 0\n", L"Office", Kind::None, L""},  // the notification names another profile
+      {"", L"Home", Kind::None, L""},
+  };
+  for (const auto& c : cases) {
+    const ScriptedWlan wlan(std::string("interface " FIRST " 1 486f6d65\nprofile Home\nprofile Office\n") + c.acm);
+    {
+      const std::unique_ptr<ConnectionWatch> watch = StartConnectionWatch(c.ssid);
+      ASSERT_NE(watch, nullptr) << c.acm;
+      const ConnectionReport report = watch->WaitForReport(std::chrono::seconds(c.kind == Kind::None ? 1 : 10));
+      EXPECT_EQ(report.kind, c.kind) << c.acm;
+      EXPECT_EQ(report.reason, c.reason) << c.acm;
+    }
+    const std::vector<std::string> calls = wlan.Calls();
+    ExpectCleanCalls(calls);
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 2, calls.end()),
+              (std::vector<std::string>{"register 0 0", "close 0"}));
+  }
 }
 
 }  // namespace
