@@ -46,7 +46,7 @@ want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " ==
 # A mistyped name must not make a run that checks nothing.
 cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
   netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
-  shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage"
+  shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage acm-report"
 for c in ${MOORLINK_MATRIX_CASES:-}; do
   [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
 done
@@ -465,6 +465,18 @@ if want radio-off-outage; then
   [ "$(count '[Monitor][Wi-Fiオフ]')" = 1 ] || fail "$name: told more than once"
   home_scenario
   wait_for 20 "a reconnect once Wi-Fi is on" test -s "$work/netsh.record"
+  finish
+fi
+
+# Windows reports the connection netsh asked for as failed: its reason follows the command.
+if want acm-report; then
+  begin acm-report
+  standard_ini
+  echo 'acm fail 229377' >>"$work/wlan.scenario"
+  outage
+  launch
+  settle amber
+  wait_for 20 "the reported failure" has_at_least '[Netsh][接続失敗]「Home」への接続に失敗しました。理由: ' 1
   finish
 fi
 
