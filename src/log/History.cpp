@@ -112,9 +112,10 @@ using ParsedRow = std::variant<OutageRecord, MonitoredSpan>;
 
 std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
   if (f.size() != kFieldCount) return std::nullopt;
-  for (const std::string& field : f) {
-    if (field.size() > kMaxFieldBytes) return std::nullopt;
-  }
+  const std::wstring ssid = Utf8ToWide(f[4]);
+  const std::wstring target = Utf8ToWide(f[5]);
+  // Measured as written back: a byte that is not UTF-8 comes back as three.
+  if (WideToUtf8(ssid).size() > kMaxFieldBytes || WideToUtf8(target).size() > kMaxFieldBytes) return std::nullopt;
   const bool outage = f[0] == kKindOutage;
   if (!outage && f[0] != kKindSpan) return std::nullopt;
   const std::optional<WallSeconds> start = ParseTime(f[1]);
@@ -126,7 +127,7 @@ std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
   if (endYear < kFirstYear || endYear > kLastYear) return std::nullopt;
   if (!outage) {
     if (!f[6].empty() || !f[7].empty()) return std::nullopt;
-    return MonitoredSpan{*start, end, Utf8ToWide(f[4]), Utf8ToWide(f[5])};
+    return MonitoredSpan{*start, end, ssid, target};
   }
   const std::optional<int64_t> reconnects = Count(f[6], 9);
   if (!reconnects) return std::nullopt;
@@ -135,8 +136,7 @@ std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
   if (retryLimit) how.remove_suffix(kRetryLimitMark.size());
   for (size_t i = 0; i < std::size(kEndTexts); ++i) {
     if (how == kEndTexts[i]) {
-      return OutageRecord{*start,         end, Utf8ToWide(f[4]), Utf8ToWide(f[5]), static_cast<int>(*reconnects),
-                          OutageEnd(i), retryLimit};
+      return OutageRecord{*start, end, ssid, target, static_cast<int>(*reconnects), OutageEnd(i), retryLimit};
     }
   }
   return std::nullopt;

@@ -61,7 +61,10 @@ std::string HistoryHeaderLine();  // with CR LF
 std::string FormatHistoryRow(const OutageRecord& outage);
 std::string FormatHistoryRow(const MonitoredSpan& span);
 // Reads every row of ours from the whole file's bytes (with or without the BOM, CR LF or
-// LF); anything else is skipped. Quoted fields may hold commas, quotes and line breaks.
+// LF); anything else is skipped. Quoted fields may hold commas, quotes and line breaks;
+// what is not a row of ours counts as one line, so a quote left open (a write cut short)
+// hides no row after it. Times saved back by Excel ("2026/12/8 21:05") are read too; the
+// end is the start plus the seconds column.
 HistoryRows ParseHistory(std::string_view bytes);
 // The file's bytes as they are rewritten at `now`: BOM, header, then every line kept in
 // order, except our rows that ended more than 365 days before now. Lines not ours stay.
