@@ -11,6 +11,7 @@
 #include "app/TrayWindow_win.h"
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
+#include "log/History.h"
 #include "log/LogWriter.h"
 #include "notify/NotifyUser.h"
 #include "resources/resource.h"
@@ -41,6 +42,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
 
   ComputeSettingsPath();
+  // <user>_history.csv beside <user>_Moorlink.ini.
+  if (const size_t cut = SettingsPath.rfind(L"_Moorlink.ini"); cut != std::wstring::npos) {
+    OpenHistory(SettingsPath.substr(0, cut) + L"_history.csv");
+  }
   WriteLog(LogCategory::Process, L"ソフト起動", L"本ソフトが起動されました。");
   // Written last, after the teardown below, on every path out.
   ScopedLogLine endLine(LogCategory::Process, L"ソフト終了", L"本ソフトが終了しました。");

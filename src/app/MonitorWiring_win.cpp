@@ -38,6 +38,11 @@ MonitorPorts SystemMonitorPorts(ShellPorts shell) {
   p.NotifyUserWithLink = std::move(shell.NotifyUserWithLink);
   p.WriteLog = WriteLog;
   p.StartRevivalTimer = StartRevivalTimer;
+  p.WallNow = CurrentWallSeconds;
+  p.RecordOutage = RecordOutage;
+  p.RecordSpan = RecordSpan;
+  p.SetOpenOutage = SetOpenOutage;
+  p.SetOpenSpan = SetOpenSpan;
   p.Now = MonotonicNowNs;
   p.Sleep = SleepMilliseconds;
   return p;

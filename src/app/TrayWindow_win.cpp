@@ -145,6 +145,7 @@ void OnDestroy() {
   StopMonitorForExit();
   // A reconnect thread still waiting for Windows' report about its connection logs nothing now.
   EndConnectionReportWaits();
+  EndCarriedOutage(OutageEnd::ProgramExit);
   // A notification still under way shows its box without an owner rather than on a
   // window that is gone.
   SetNotifyWindow(nullptr);

@@ -203,6 +203,7 @@ void StopMonitorForExit() {
     std::lock_guard<std::mutex> lock(g_monitorLock);
     g_exiting = true;
   }
+  ExitRequested.store(true);
   StopMonitor();
   // A restart thread may hold the run it took over; it finishes quickly now that nothing
   // can start, and it must not outlive the objects it uses.
@@ -291,6 +292,7 @@ void ResetControllerForTesting() {
   StopMonitorForExit();
   std::lock_guard<std::mutex> lock(g_monitorLock);
   g_exiting = false;
+  ExitRequested.store(false);
 }
 
 }  // namespace moorlink

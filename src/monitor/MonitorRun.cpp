@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "common/Product.h"
@@ -13,6 +14,7 @@ namespace moorlink {
 std::atomic<bool> MonitorRunning{false};
 std::atomic<bool> StopRequested{false};
 std::atomic<bool> ReconnectCommandBusy{false};
+std::atomic<bool> ExitRequested{false};
 std::atomic<bool> SystemSuspended{false};
 std::atomic<int64_t> LastResumeNs{0};
 std::atomic<bool> LocationNoticeGiven{false};
@@ -30,6 +32,26 @@ constexpr int64_t kStaleSuspendNs = 60 * kNsPerSecond;
 
 int64_t WholeSecondsBetween(int64_t from, int64_t to) { return (to - from) / kNsPerSecond; }
 
+// An outage as the run keeps it: its row so far and its start on the monotonic clock.
+struct OpenOutage {
+  OutageRecord row;
+  int64_t startNs = 0;
+  std::function<void(const OutageRecord&)> record;
+  std::function<WallSeconds()> wallNow;
+  std::function<void(std::optional<OutageRecord>)> setOpen;
+};
+// Handed from a run stopped at the retry limit to the next run, or ended at exit. Runs
+// follow one another, but the exit may come from another thread.
+std::mutex g_carriedLock;
+std::optional<OpenOutage> g_carried;
+
+void Close(OpenOutage& outage, OutageEnd how) {
+  outage.row.how = how;
+  outage.row.end = outage.wallNow ? outage.wallNow() : outage.row.start;
+  if (outage.setOpen) outage.setOpen(std::nullopt);
+  if (outage.record) outage.record(outage.row);
+}
+
 class Run {
  public:
   explicit Run(const MonitorPorts& ports) : p_(ports) {}
@@ -41,9 +63,15 @@ class Run {
       if (!ChooseSsid()) return;
       ChoosePingTarget();
       Announce();
+      TakeCarriedOutage();
+      OpenSpan();
       Loop();
+      CloseSpan();
+      EndOutageAtRunEnd();
       Finish();
     } catch (...) {
+      CloseSpan();
+      EndOutageAtRunEnd();
       // Whatever went wrong, the user must not be left with a "monitoring" icon.
       p_.WriteLog(LogCategory::Monitor, L"エラー", L"監視処理で予期しないエラーが発生した為、監視処理を終了。");
       p_.SetTrayIcon(kIconStopped);
@@ -170,6 +198,7 @@ class Run {
     reconnectInterval_ = ReconnectInterval();
     maxRetryCount_ = MaxRetryCount();
     graceSeconds_ = ResumeGraceSeconds();
+    failuresBeforeReconnect_ = FailuresBeforeReconnect();
     // A run started just after a wake (by the revival timer, say) still owes the grace.
     seenResume_ = LastResumeNs.load();
     const int64_t now = p_.Now();
@@ -198,13 +227,20 @@ class Run {
     lastPingTime_ = now;
     if (ok) {
       if (graceUntil_ != 0) EndGrace(L"Pingの応答を確認した為、通常の監視に戻ります。");
+      failedPings_ = 0;
+      TellRecovery();
       ResetOutage();
       return;
     }
     const int64_t t = p_.Now();
+    // A suspend notice that came while the ping waited: nothing is launched into the sleep.
+    if (graceSeconds_ > 0 && SystemSuspended.load()) return;
     // Just after a wake Wi-Fi is still reassociating: a failure is neither announced nor
     // answered with a command, and it does not count.
     if (InGrace(t)) return;
+    // One lost ping on a busy network is no outage yet.
+    if (++failedPings_ < failuresBeforeReconnect_) return;
+    if (announced_ && !outage_) OpenOutageRow(t);  // an outage going on after a wake
     if (WholeSecondsBetween(lastReconnectTime_, t) < reconnectInterval_) return;
     if (RadioOff()) {
       // A command cannot help with the radio off; asked again at the reconnect pace.
@@ -218,6 +254,7 @@ class Run {
       }
       p_.WriteLog(LogCategory::Monitor, L"切断検知", L"Wi-Fiの切断を検知。再接続処理に移行。");
       announced_ = true;
+      if (!outage_) OpenOutageRow(t);
     }
     EnsureIcon(kIconReconnecting);
     if (ReconnectCommandBusy.exchange(true)) return;  // the previous command still runs
@@ -246,6 +283,84 @@ class Run {
     }
     ++retryCount_;
     lastReconnectTime_ = t;
+    if (outage_) {
+      ++outage_->row.reconnects;
+      Publish();
+    }
+  }
+
+  // --- The outage history -----------------------------------------------------------
+
+  WallSeconds Wall() const { return p_.WallNow ? p_.WallNow() : 0; }
+
+  void OpenOutageRow(int64_t startNs) {
+    OpenOutage o;
+    o.row.start = Wall();
+    o.row.ssid = ssid_;
+    o.row.target = target_;
+    o.startNs = startNs;
+    o.record = p_.RecordOutage;
+    o.wallNow = p_.WallNow;
+    o.setOpen = p_.SetOpenOutage;
+    outage_ = std::move(o);
+    Publish();
+  }
+
+  void Publish() {
+    if (outage_ && p_.SetOpenOutage) p_.SetOpenOutage(outage_->row);
+  }
+
+  // The outage a run stopped at the retry limit left open is this run's until it ends.
+  void TakeCarriedOutage() {
+    std::lock_guard lock(g_carriedLock);
+    if (!g_carried) return;
+    outage_ = std::move(g_carried);
+    g_carried.reset();
+    // Its ports may be another run's copies; this run's are the same functions.
+    outage_->startNs = p_.Now() - (Wall() - outage_->row.start) * kNsPerSecond;
+  }
+
+  void TellRecovery() {
+    if (!outage_) return;
+    const int64_t seconds = (p_.Now() - outage_->startNs) / kNsPerSecond;
+    const std::wstring text = L"Wi-Fiの接続が回復しました。（切断時間 " + DurationText(seconds) + L"、再接続 " +
+                              std::to_wstring(outage_->row.reconnects) + L"回）";
+    p_.WriteLog(LogCategory::Monitor, L"接続回復", text);
+    if (NotifyOnReconnect()) p_.NotifyUser(text, L"接続回復", NotifyKind::Info);
+    Close(*outage_, OutageEnd::Recovered);
+    outage_.reset();
+  }
+
+  void EndOutage(OutageEnd how) {
+    if (!outage_) return;
+    Close(*outage_, how);
+    outage_.reset();
+  }
+
+  void EndOutageAtRunEnd() {
+    if (!outage_) return;
+    if (StopRequested.load()) {
+      EndOutage(ExitRequested.load() ? OutageEnd::ProgramExit : OutageEnd::Stopped);
+      return;
+    }
+    // Stopped at the retry limit: the same outage goes on until a later run sees it end.
+    outage_->row.retryLimit = true;
+    std::lock_guard lock(g_carriedLock);
+    g_carried = std::move(outage_);
+    outage_.reset();
+  }
+
+  void OpenSpan() {
+    span_ = MonitoredSpan{Wall(), 0, ssid_, target_};
+    if (p_.SetOpenSpan) p_.SetOpenSpan(span_);
+  }
+
+  void CloseSpan() {
+    if (!span_) return;
+    span_->end = Wall();
+    if (p_.SetOpenSpan) p_.SetOpenSpan(std::nullopt);
+    if (p_.RecordSpan) p_.RecordSpan(*span_);
+    span_.reset();
   }
 
   // Applies the power notices and detects an unannounced wake; true while the system is
@@ -254,6 +369,9 @@ class Run {
     bool asleep = SystemSuspended.load();
     if (asleep && !paused_) {
       p_.WriteLog(LogCategory::Monitor, L"スリープ", L"スリープに入る為、監視を一時停止。");
+      // The history ends the outage and the monitored time here; the run keeps its count.
+      EndOutage(OutageEnd::Sleep);
+      CloseSpan();
       graceUntil_ = 0;  // the next wake begins a grace of its own
       pausedSince_ = now;
     }
@@ -264,6 +382,7 @@ class Run {
       asleep = false;
       staleSuspend = true;
     }
+    if (paused_ && !asleep) OpenSpan();
     paused_ = asleep;
     const int64_t resumed = LastResumeNs.load();
     const bool announcedWake = resumed != seenResume_;
@@ -367,6 +486,10 @@ class Run {
   int maxRetryCount_ = 20;
   int32_t retryCount_ = 0;
   bool announced_ = false;
+  int failedPings_ = 0;  // in a row, outside a grace
+  int failuresBeforeReconnect_ = 1;
+  std::optional<OpenOutage> outage_;
+  std::optional<MonitoredSpan> span_;
   bool radioOffTold_ = false;
   bool locationDenied_ = false;
   bool lastPingOk_ = false;
@@ -391,6 +514,19 @@ void MonitorRun(const MonitorPorts& ports) noexcept {
     Run(ports).Execute();
   } catch (...) {
     // The end line has been written by then; a thread body must not let anything escape.
+  }
+}
+
+void EndCarriedOutage(OutageEnd how) noexcept {
+  try {
+    std::optional<OpenOutage> carried;
+    {
+      std::lock_guard lock(g_carriedLock);
+      carried = std::move(g_carried);
+      g_carried.reset();
+    }
+    if (carried) Close(*carried, how);
+  } catch (...) {
   }
 }
 

@@ -9,6 +9,9 @@
 
 #include <vector>
 
+#include <optional>
+
+#include "log/History.h"
 #include "log/LogCategory.h"
 #include "monitor/WifiQueries.h"
 #include "notify/NotifyKind.h"
@@ -19,6 +22,8 @@ namespace moorlink {
 extern std::atomic<bool> MonitorRunning;
 extern std::atomic<bool> StopRequested;
 extern std::atomic<bool> ReconnectCommandBusy;
+// Set by the program's exit before it stops the run: an outage open then ended by the exit.
+extern std::atomic<bool> ExitRequested;
 // The system's power state, from the window's power messages (set on the UI thread, read
 // by the run): true from the suspend notice to the next resume notice.
 extern std::atomic<bool> SystemSuspended;
@@ -58,6 +63,12 @@ struct MonitorPorts {
       NotifyUserWithLink;
   std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
   std::function<bool(int64_t seconds)> StartRevivalTimer;
+  // The outage history (optional): the wall clock, rows as they end, what is still open.
+  std::function<WallSeconds()> WallNow;
+  std::function<void(const OutageRecord&)> RecordOutage;
+  std::function<void(const MonitoredSpan&)> RecordSpan;
+  std::function<void(std::optional<OutageRecord>)> SetOpenOutage;
+  std::function<void(std::optional<MonitoredSpan>)> SetOpenSpan;
   // Monotonic time in nanoseconds, zero at system start.
   std::function<int64_t()> Now;
   std::function<void(uint32_t ms)> Sleep;
@@ -65,6 +76,10 @@ struct MonitorPorts {
 
 // The body of the monitor thread. Clears MonitorRunning as its last act, on every path.
 void MonitorRun(const MonitorPorts& ports) noexcept;
+
+// An outage still open when its run stopped at the retry limit goes on into the next run
+// (a revival or a restart); at program exit, after the last run, it ends here.
+void EndCarriedOutage(OutageEnd how) noexcept;
 
 // Called by the window on the power messages.
 void NoteSystemSuspend();

@@ -13,6 +13,7 @@ FakeMonitor::FakeMonitor() {
 }
 
 FakeMonitor::~FakeMonitor() {
+  EndCarriedOutage(OutageEnd::ProgramExit);  // while the ports it holds still point here
   StopRequested.store(false);
   ReconnectCommandBusy.store(false);
   MonitorRunning.store(false);
@@ -88,6 +89,9 @@ MonitorPorts FakeMonitor::Ports() {
     revivalTimers.push_back(seconds);
     return true;
   };
+  p.WallNow = [this] { return kWallAtT + static_cast<WallSeconds>(Seconds()); };
+  p.RecordOutage = [this](const OutageRecord& row) { outages.push_back(row); };
+  p.RecordSpan = [this](const MonitoredSpan& span) { spans.push_back(span); };
   p.Now = [this] { return now_; };
   p.Sleep = [this](uint32_t ms) {
     now_ += static_cast<int64_t>(ms) * 1'000'000;

@@ -13,6 +13,7 @@
 namespace moorlink::test {
 
 inline constexpr int64_t kSecond = 1'000'000'000;
+inline constexpr WallSeconds kWallAtT = 1'800'000'000;
 
 struct Stamped {
   double at;  // seconds since the first tick's start time T
@@ -69,6 +70,8 @@ class FakeMonitor {
   std::vector<LoggedLine> logs;
   std::vector<Notification> notifications;
   std::vector<int64_t> revivalTimers;
+  std::vector<OutageRecord> outages;  // rows recorded; wall time is 1'800'000'000 + seconds since T
+  std::vector<MonitoredSpan> spans;
   std::vector<std::wstring> order;  // every outward call, in order, by a short name
   double endedAt = -1;               // time of the last recorded call
 

@@ -81,7 +81,7 @@ TEST(MonitorRunTest, OneAnsweredPingResetsCountAndAnnouncement) {
   EXPECT_THAT(Times(m.pings), ElementsAre(0, 10, 13, 16, 19, 29, 32, 35, 38, 41));
   EXPECT_THAT(Times(m.launches), ElementsAre(12, 18, 31, 37, 43));
   EXPECT_THAT(m.LogTitles(),
-              ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"切断検知", L"監視処理中止", L"監視処理終了"));
+              ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"接続回復", L"切断検知", L"監視処理中止", L"監視処理終了"));
   EXPECT_THAT(m.icons, ElementsAre(Stamped{0, L"100"}, Stamped{0, L"100"}, Stamped{12, L"101"},
                                    Stamped{19, L"100"}, Stamped{31, L"101"}, Stamped{44, L"102"}));
 }
@@ -437,7 +437,7 @@ INSTANTIATE_TEST_SUITE_P(
         SleepCase{"SuspendPausesAndKeepsTheCount", 5, 10, kNever, 19, 50, kNever, kNever, {0, 10, 13, 16, 50, 53},
                   {12, 18, 55}, {L"切断検知", L"スリープ スリープに入る為、監視を一時停止。", Begin(5), kElapsed, L"監視処理中止"}},
         SleepCase{"WakeJustBeforeTheRun", 30, 0, 25, kNever, -10, kNever, 28, {0, 3, 6, 9, 12, 15, 18, 21, 24, 27},
-                  {20, 26}, {Begin(30), kElapsed, L"切断検知", L"監視処理手動中止"}},
+                  {20, 26}, {Begin(30), kElapsed, L"切断検知", L"接続回復", L"監視処理手動中止"}},
         SleepCase{"SuspendWithoutResumeEndsAfterAMinute", 5, 10, kNever, 19, kNever, kNever, kNever,
                   {0, 10, 13, 16, 80, 83}, {12, 18, 85},
                   {L"切断検知", L"スリープ スリープに入る為、監視を一時停止。", Begin(5), kElapsed, L"監視処理中止"}},
@@ -513,6 +513,88 @@ TEST(MonitorRunTest, RadioOffLaunchesNothing) {
   EXPECT_THAT(Times(m.launches), ElementsAre(42, 48));
   EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"Wi-Fiオフ", L"切断検知", L"監視処理中止", L"監視処理終了"));
   EXPECT_EQ(m.icons[2], (Stamped{12, L"101"}));
+}
+
+// The outage history and the recovery: the threshold, the row and the notice, and how an
+// outage ends (answered, a stop, the exit, a sleep, and across a stop at the retry limit).
+struct OutageCase {
+  const char* name;
+  int threshold;
+  int failFrom, failUntil;  // pings started in [failFrom, failUntil) fail
+  int stopAt;               // seconds; StopRequested then (ExitRequested too when exiting)
+  bool exiting;
+  int suspendAt;
+  std::vector<double> launches;
+  std::vector<OutageRecord> rows;  // start/end as seconds after T
+  std::wstring recovery;           // the 接続回復 text, empty for none
+};
+class MonitorRunOutageTest : public ::testing::TestWithParam<OutageCase> {};
+
+TEST_P(MonitorRunOutageTest, TellsAndRecords) {
+  const OutageCase& c = GetParam();
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=0\r\nNotifyOnReconnect=1\r\n"
+                                  "FailuresBeforeReconnect=" + std::to_string(c.threshold) + "\r\nResumeGraceSeconds=5\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
+  m.afterSleep = [&](double at) {
+    if (at == c.suspendAt) SystemSuspended.store(true);
+    if (at >= c.stopAt) ExitRequested.store(c.exiting), StopRequested.store(true);
+  };
+  m.Run();
+  ExitRequested.store(false);
+  EXPECT_THAT(Times(m.launches), ::testing::ElementsAreArray(c.launches));
+  std::vector<OutageRecord> rows = m.outages;
+  for (OutageRecord& r : rows) r.start -= kWallAtT, r.end -= kWallAtT;
+  EXPECT_THAT(rows, ::testing::ElementsAreArray(c.rows));
+  std::wstring told;
+  for (const LoggedLine& l : m.logs) {
+    if (l.title == L"接続回復") told = l.message;
+  }
+  EXPECT_EQ(told, c.recovery);
+  EXPECT_EQ(std::count(m.notifications.begin(), m.notifications.end(), Notification{told, L"接続回復", NotifyKind::Info}),
+            told.empty() ? 0 : 1);
+  ASSERT_FALSE(m.spans.empty());
+  EXPECT_EQ(m.spans.front().start, kWallAtT);
+}
+
+OutageRecord Row(WallSeconds start, WallSeconds end, int reconnects, OutageEnd how) {
+  return OutageRecord{start, end, L"Home", L"127.0.0.1", reconnects, how, false};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MonitorRunOutageTest,
+    ::testing::Values(
+        OutageCase{"RecoveryToldWithLengthAndCommands", 1, 10, 20, 30, false, kNever, {12, 18},
+                   {Row(12, 22, 2, OutageEnd::Recovered)}, L"Wi-Fiの接続が回復しました。（切断時間 10秒、再接続 2回）"},
+        OutageCase{"ThresholdIgnoresAShortLoss", 3, 10, 16, 30, false, kNever, {}, {}, L""},
+        OutageCase{"ThresholdWaitsForTheThirdFailure", 3, 10, 25, 40, false, kNever, {18, 24},
+                   {Row(18, 25, 2, OutageEnd::Recovered)}, L"Wi-Fiの接続が回復しました。（切断時間 7秒、再接続 2回）"},
+        OutageCase{"StoppedInAnOutage", 1, 10, kNever, 20, false, kNever, {12, 18}, {Row(12, 22, 2, OutageEnd::Stopped)},
+                   L""},
+        OutageCase{"ExitInAnOutage", 1, 10, kNever, 20, true, kNever, {12, 18}, {Row(12, 22, 2, OutageEnd::ProgramExit)},
+                   L""},
+        OutageCase{"SleepEndsTheRow", 1, 10, kNever, 30, false, 16, {12}, {Row(12, 16, 1, OutageEnd::Sleep)}, L""}),
+    [](const ::testing::TestParamInfo<OutageCase>& info) { return std::string(info.param.name); });
+
+// Stopped at the retry limit, the outage goes on into the revived run and ends there.
+TEST(MonitorRunTest, OutageSpansTheRetryLimit) {
+  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=2\r\n"));
+  FakeMonitor m;
+  m.profiles = {L"Home"};
+  m.answers = [&m](int64_t) { return m.revivalTimers.size() == 1; };  // back once revived
+  m.afterSleep = [&m](double) {
+    if (!m.outages.empty()) StopRequested.store(true);
+  };
+  m.Run();
+  EXPECT_THAT(m.outages, IsEmpty());
+  m.Run();
+  ASSERT_EQ(m.outages.size(), 1u);
+  EXPECT_TRUE(m.outages[0].retryLimit);
+  EXPECT_EQ(m.outages[0].how, OutageEnd::Recovered);
+  EXPECT_EQ(m.outages[0].reconnects, 2);
+  EXPECT_EQ(m.logs.back().title, L"監視処理終了");
+  EXPECT_EQ(std::count_if(m.logs.begin(), m.logs.end(), [](auto& l) { return l.title == L"接続回復"; }), 1);
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ const std::wstring kNetshAnswer = L"接続要求は正常に完了しました�
 const std::wstring kStart = L"監視処理開始";
 const std::wstring kUserSsid = L"再接続先SSIDユーザー設定";
 const std::wstring kDetected = L"切断検知";
+const std::wstring kRecovered = L"接続回復";
 const std::wstring kManualStop = L"監視処理手動中止";
 const std::wstring kLimitRevival = L"監視処理中止＆自動復活";
 const std::wstring kEnd = L"監視処理終了";
@@ -113,6 +114,7 @@ Expected Model(const Schedule& s) {
   Expected e;
   int64_t t = 0;
   size_t nextRestart = 0;
+  bool open = false;  // an announced outage not yet over; a stop at the limit keeps it
   for (bool dayOver = false; !dayOver;) {
     ++e.runs;
     e.lines.push_back({t, kStart});
@@ -132,6 +134,8 @@ Expected Model(const Schedule& s) {
         lastOk = !Down(s, t);
         lastPing = t;
         if (lastOk) {
+          if (open) e.lines.push_back({t, kRecovered});
+          open = false;
           retries = 0;
           announced = false;
         } else {
@@ -140,7 +144,7 @@ Expected Model(const Schedule& s) {
             if (!announced) {
               e.lines.push_back({t, kDetected});
               ++e.detections;
-              announced = true;
+              announced = open = true;
             }
             e.lines.push_back({t, kNetshAnswer});
             ++e.launches;
@@ -161,6 +165,7 @@ Expected Model(const Schedule& s) {
         break;
       }
     }
+    open = open && !stopped;
     e.lines.push_back({t, stopped ? kManualStop : kLimitRevival});
     e.lines.push_back({t, kEnd});
     if (!stopped) {
@@ -471,7 +476,7 @@ TEST(MonitorSoakModelTest, FollowsTheTimingRulesOnAHandWorkedSchedule) {
   s.restarts = {300};
   const Expected e = Model(s);
   // Answered pings every 10 s up to 90; from 100 failed ones every 3 s (2 s timeout + 1 s
-  // wait) up to 154; the revived run's first ping at 217 answers.
+  // wait) up to 154; the revived run's first ping at 217 answers and ends the outage.
   std::vector<int64_t> head{0, 10, 20, 30, 40, 50, 60, 70, 80, 90};
   for (int64_t t = 100; t <= 154; t += 3) head.push_back(t);
   head.push_back(217);
@@ -489,7 +494,7 @@ TEST(MonitorSoakModelTest, FollowsTheTimingRulesOnAHandWorkedSchedule) {
   std::vector<Line> expected{{0, kStart}, {0, kUserSsid}, {102, kDetected}};
   for (int64_t t = 102; t <= 156; t += 6) expected.push_back({t, kNetshAnswer});
   expected.insert(expected.end(), {{157, kLimitRevival}, {157, kEnd}, {217, kStart}, {217, kUserSsid},
-                                   {300, kManualStop}, {300, kEnd}, {300, kStart}, {300, kUserSsid},
+                                   {217, kRecovered}, {300, kManualStop}, {300, kEnd}, {300, kStart}, {300, kUserSsid},
                                    {400, kManualStop}, {400, kEnd}});
   EXPECT_EQ(e.lines, expected);
 }
