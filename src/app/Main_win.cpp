@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/HistoryDialog_win.h"
 #include "app/MonitorWiring_win.h"
 #include "app/TrayWindow_win.h"
 #include "common/Product.h"
@@ -72,6 +73,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The history dialog is modeless: Tab, Enter and Esc reach it through the dialog manager.
+    if (IsHistoryDialogMessage(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
