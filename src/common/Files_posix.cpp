@@ -44,6 +44,47 @@ bool AppendToFile(const std::wstring& path, const std::string& prefix, const std
   }
 }
 
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, size_t maxBytes) noexcept {
+  try {
+    const std::filesystem::path file = ToFsPath(path);
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(file, ec);
+    if (ec || size > maxBytes) return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    std::string text(static_cast<size_t>(size), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.gcount() != static_cast<std::streamsize>(text.size())) return false;
+    bytes = std::move(text);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool RewriteFile(const std::wstring& path, const std::string& bytes) noexcept {
+  try {
+    const std::filesystem::path file = ToFsPath(path);
+    const std::filesystem::path temp = ToFsPath(path + L".tmp");
+    std::error_code ec;
+    {
+      std::ofstream out(temp, std::ios::out | std::ios::trunc | std::ios::binary);
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      out.flush();
+      if (!out) {
+        out.close();
+        std::filesystem::remove(temp, ec);
+        return false;
+      }
+    }
+    std::filesystem::rename(temp, file, ec);
+    if (ec) std::filesystem::remove(temp, ec);
+    return !ec;
+  } catch (...) {
+    return false;
+  }
+}
+
 std::vector<std::wstring> FolderEntries(const std::wstring& folder) noexcept {
   std::vector<std::wstring> entries;
   try {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/UniqueHandle_win.h"
 
 namespace moorlink {
@@ -43,6 +45,52 @@ bool AppendToFile(const std::wstring& path, const std::string& prefix, const std
     DWORD written = 0;
     return WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
            written == text.size();
+  } catch (...) {
+    return false;
+  }
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, size_t maxBytes) noexcept {
+  try {
+    const UniqueKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+      return false;
+    }
+    std::string text(static_cast<size_t>(size.QuadPart), '\0');
+    size_t done = 0;
+    while (done < text.size()) {
+      DWORD read = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 20));
+      if (!ReadFile(file.get(), text.data() + done, chunk, &read, nullptr) || read == 0) return false;
+      done += read;
+    }
+    bytes = std::move(text);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool RewriteFile(const std::wstring& path, const std::string& bytes) noexcept {
+  try {
+    const std::wstring temp = path + L".tmp";
+    bool written = false;
+    {
+      const UniqueKernelHandle file(
+          CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file) return false;
+      DWORD done = 0;
+      written = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+                done == bytes.size() && FlushFileBuffers(file.get());
+    }
+    if (written && MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    DeleteFileW(temp.c_str());
+    return false;
   } catch (...) {
     return false;
   }

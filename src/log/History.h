@@ -80,7 +80,12 @@ std::vector<SlotState> HistorySlots(const HistoryRows& rows, WallSeconds from, W
 std::optional<double> AvailabilityPercent(const HistoryRows& rows, WallSeconds from, WallSeconds to);
 
 // --- The store (process-wide, thread-safe) ------------------------------------------
-// Set at start-up (from the settings file's path); rewrites the file once (PruneHistory).
+// The history file beside a settings file "<user>_Moorlink.ini": "<user>_history.csv";
+// empty for a path not named so.
+std::wstring ComposeHistoryPath(const std::wstring& settingsPath);
+// Set at start-up (from the settings file's path): reads the file's rows for the view
+// and, when UseHistory is on and something changes, rewrites it once (PruneHistory).
+// Forgets what was recorded before. A file over 64 MiB is neither read nor rewritten.
 void OpenHistory(const std::wstring& path);
 std::wstring HistoryFilePath();
 // Appends a row when [History] UseHistory is on (read at every call) and remembers it for

@@ -1,0 +1,523 @@
+#include "log/History.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <mutex>
+#include <utility>
+#include <variant>
+
+#include "common/Files.h"
+#include "common/Text.h"
+#include "log/LogWriter.h"
+#include "settings/Settings.h"
+
+namespace moorlink {
+namespace {
+
+constexpr std::string_view kHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方";
+constexpr std::string_view kKindOutage = "切断";
+constexpr std::string_view kKindSpan = "監視";
+constexpr std::string_view kEndTexts[] = {"回復", "監視停止", "プログラム終了", "スリープ"};
+constexpr std::string_view kRetryLimitMark = "（上限で中止）";
+constexpr size_t kFieldCount = 8;
+// Far above any SSID (32 bytes) or address; it bounds how far a stray quote makes the
+// reader look ahead, so that a damaged file costs linear time.
+constexpr size_t kMaxFieldBytes = 256;
+constexpr WallSeconds kKeptSeconds = WallSeconds{365} * 24 * 60 * 60;
+constexpr int kFirstYear = 1970;
+// The Windows C runtime converts no later time.
+constexpr int kLastYear = 3000;
+
+// --- Writing -------------------------------------------------------------------------
+
+std::string TimeText(WallSeconds t) {
+  const LocalTime l = ToLocalTime(t);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", l.year, l.month, l.day, l.hour, l.minute,
+                l.second);
+  return text;
+}
+
+// RFC 4180, and quotes around text whose edges Excel would trim or read as a formula:
+// the data itself stays exact, since an SSID must come back as it was.
+std::string CsvField(std::string_view text) {
+  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+                     (!text.empty() && (std::string_view(" \t=+-@").find(text.front()) != std::string_view::npos ||
+                                        text.back() == ' ' || text.back() == '\t'));
+  if (!quote) return std::string(text);
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + '"';
+}
+
+std::string Row(std::string_view kind, WallSeconds start, WallSeconds end, const std::wstring& ssid,
+                const std::wstring& target, const std::string& reconnects, const std::string& how) {
+  const WallSeconds seconds = std::max<WallSeconds>(0, end - start);
+  std::string row(kind);
+  row += ',' + TimeText(start) + ',' + TimeText(start + seconds) + ',' + std::to_string(seconds);
+  row += ',' + CsvField(WideToUtf8(ssid)) + ',' + CsvField(WideToUtf8(target));
+  return row + ',' + reconnects + ',' + how + "\r\n";
+}
+
+// --- Reading -------------------------------------------------------------------------
+
+std::optional<int> Digits(std::string_view text, size_t minDigits, size_t maxDigits) {
+  if (text.size() < minDigits || text.size() > maxDigits) return std::nullopt;
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+std::optional<int64_t> Count(std::string_view text, size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits) return std::nullopt;
+  int64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+// YYYY/MM/DD HH:MM:SS, and the shorter form Excel saves ("2026/12/8 21:05").
+std::optional<WallSeconds> ParseTime(std::string_view text) {
+  int parts[6] = {0, 0, 0, 0, 0, 0};
+  const char separators[] = {'/', '/', ' ', ':', ':'};
+  size_t i = 0;
+  for (int n = 0; n < 6; ++n) {
+    if (n == 5 && i == text.size()) break;  // seconds left out
+    if (n > 0) {
+      if (i >= text.size() || text[i] != separators[n - 1]) return std::nullopt;
+      ++i;
+    }
+    size_t end = i;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    const std::optional<int> value = Digits(text.substr(i, end - i), n == 0 ? 4 : (n >= 4 ? 2 : 1), n == 0 ? 4 : 2);
+    if (!value) return std::nullopt;
+    parts[n] = *value;
+    i = end;
+  }
+  if (i != text.size() || parts[0] < kFirstYear || parts[0] > kLastYear) return std::nullopt;
+  return FromLocalTime(LocalTime{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], 0});
+}
+
+using ParsedRow = std::variant<OutageRecord, MonitoredSpan>;
+
+std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
+  if (f.size() != kFieldCount) return std::nullopt;
+  for (const std::string& field : f) {
+    if (field.size() > kMaxFieldBytes) return std::nullopt;
+  }
+  const bool outage = f[0] == kKindOutage;
+  if (!outage && f[0] != kKindSpan) return std::nullopt;
+  const std::optional<WallSeconds> start = ParseTime(f[1]);
+  const std::optional<int64_t> seconds = Count(f[3], 12);
+  // The length, not the end's text, makes the end: it is exact across a change of daylight saving.
+  if (!start || !ParseTime(f[2]) || !seconds) return std::nullopt;
+  const WallSeconds end = *start + *seconds;
+  const int endYear = ToLocalTime(end).year;
+  if (endYear < kFirstYear || endYear > kLastYear) return std::nullopt;
+  if (!outage) {
+    if (!f[6].empty() || !f[7].empty()) return std::nullopt;
+    return MonitoredSpan{*start, end, Utf8ToWide(f[4]), Utf8ToWide(f[5])};
+  }
+  const std::optional<int64_t> reconnects = Count(f[6], 9);
+  if (!reconnects) return std::nullopt;
+  std::string_view how = f[7];
+  const bool retryLimit = how.ends_with(kRetryLimitMark);
+  if (retryLimit) how.remove_suffix(kRetryLimitMark.size());
+  for (size_t i = 0; i < std::size(kEndTexts); ++i) {
+    if (how == kEndTexts[i]) {
+      return OutageRecord{*start,         end, Utf8ToWide(f[4]), Utf8ToWide(f[5]), static_cast<int>(*reconnects),
+                          OutageEnd(i), retryLimit};
+    }
+  }
+  return std::nullopt;
+}
+
+// One logical line of the file: a row of ours (which may span lines inside quotes), or
+// else its first physical line alone. scanEnd is how far reading it looked, which
+// decides what may be dropped around it without changing how it reads.
+struct Record {
+  size_t end = 0;
+  size_t scanEnd = 0;
+  std::optional<ParsedRow> row;
+};
+
+Record NextRecord(std::string_view b, size_t pos) {
+  Record record;
+  std::vector<std::string> fields;
+  size_t i = pos;
+  bool wellFormed = false;
+  while (fields.size() < kFieldCount) {
+    std::string field;
+    if (i < b.size() && b[i] == '"') {
+      const size_t open = ++i;
+      bool closed = false;
+      while (i < b.size() && i - open <= 2 * kMaxFieldBytes) {
+        if (b[i] == '"') {
+          if (i + 1 < b.size() && b[i + 1] == '"') {
+            field += '"';
+            i += 2;
+            continue;
+          }
+          closed = true;
+          ++i;
+          break;
+        }
+        field += b[i++];
+      }
+      if (!closed) break;
+      fields.push_back(std::move(field));
+      if (i < b.size() && b[i] == ',') {
+        ++i;
+        continue;
+      }
+      const size_t lineBreak = (i < b.size() && b[i] == '\r') ? i + 1 : i;
+      if (i == b.size() || (lineBreak < b.size() && b[lineBreak] == '\n')) {
+        wellFormed = true;
+        i = (i == b.size()) ? i : lineBreak + 1;
+      }
+      break;
+    }
+    size_t stop = b.find_first_of(",\n", i);
+    if (stop == std::string_view::npos) stop = b.size();
+    std::string_view text = b.substr(i, stop - i);
+    if (stop < b.size() && b[stop] == ',') {
+      fields.emplace_back(text);
+      i = stop + 1;
+      continue;
+    }
+    if (stop < b.size() && text.ends_with('\r')) text.remove_suffix(1);
+    fields.emplace_back(text);
+    wellFormed = true;
+    i = (stop == b.size()) ? stop : stop + 1;
+    break;
+  }
+  if (wellFormed) record.row = ToRow(fields);
+  if (record.row) {
+    record.end = record.scanEnd = i;
+    return record;
+  }
+  const size_t lineEnd = b.find('\n', pos);
+  record.end = (lineEnd == std::string_view::npos) ? b.size() : lineEnd + 1;
+  record.scanEnd = std::max(record.end, wellFormed ? i : std::min(b.size(), i + 2));
+  return record;
+}
+
+std::string_view WithoutBom(std::string_view bytes) {
+  if (bytes.starts_with(kHistoryBom)) bytes.remove_prefix(kHistoryBom.size());
+  return bytes;
+}
+
+bool IsHeader(std::string_view line) {
+  if (line.ends_with('\n')) line.remove_suffix(1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return line == kHeader;
+}
+
+WallSeconds RowEnd(const ParsedRow& row) {
+  return std::visit([](const auto& r) { return r.end; }, row);
+}
+
+// --- Arithmetic ------------------------------------------------------------------------
+
+using Interval = std::pair<WallSeconds, WallSeconds>;
+
+template <typename Rows>
+std::vector<Interval> Merged(const Rows& rows, WallSeconds from, WallSeconds to, WallSeconds minLength) {
+  std::vector<Interval> spans;
+  for (const auto& r : rows) {
+    const WallSeconds start = std::max(r.start, from);
+    const WallSeconds end = std::min(std::max(r.end, r.start + minLength), to);
+    if (start < end) spans.emplace_back(start, end);
+  }
+  std::sort(spans.begin(), spans.end());
+  std::vector<Interval> merged;
+  for (const Interval& span : spans) {
+    if (!merged.empty() && span.first <= merged.back().second) {
+      merged.back().second = std::max(merged.back().second, span.second);
+    } else {
+      merged.push_back(span);
+    }
+  }
+  return merged;
+}
+
+WallSeconds Length(const std::vector<Interval>& spans) {
+  WallSeconds total = 0;
+  for (const Interval& span : spans) total += span.second - span.first;
+  return total;
+}
+
+// Both sorted and disjoint.
+WallSeconds OverlapLength(const std::vector<Interval>& a, const std::vector<Interval>& b) {
+  WallSeconds total = 0;
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    total += std::max<WallSeconds>(0, std::min(a[i].second, b[j].second) - std::max(a[i].first, b[j].first));
+    (a[i].second < b[j].second) ? ++i : ++j;
+  }
+  return total;
+}
+
+// --- The store -------------------------------------------------------------------------
+
+// Never destroyed: a detached thread may record while the process exits.
+struct Store {
+  std::mutex lock;
+  std::wstring path;
+  HistoryRows rows;
+  std::optional<OutageRecord> openOutage;
+  std::optional<MonitoredSpan> openSpan;
+  std::function<void()> listener;
+  std::function<void(const std::wstring&)> log;
+  bool failing = false;
+};
+
+Store& TheStore() {
+  static Store& store = *new Store;
+  return store;
+}
+
+void ReportFailure(const std::function<void(const std::wstring&)>& log, const std::wstring& path) {
+  const std::wstring message = L"接続履歴ファイルに書き込めませんでした。" + path;
+  if (log) {
+    log(message);
+  } else {
+    WriteLog(LogCategory::Other, L"エラー", message);
+  }
+}
+
+// A write's outcome under the lock; true when it starts a failure streak, which is logged
+// once the lock is released.
+bool NoteWrite(Store& store, bool ok) {
+  const bool first = !ok && !store.failing;
+  store.failing = !ok;
+  return first;
+}
+
+template <typename Row>
+void Remember(const Row& row, std::vector<Row> HistoryRows::*list, bool notify) noexcept {
+  try {
+    // Settings are read before taking the lock: no code holds two locks at once.
+    const bool write = UseHistory();
+    Store& store = TheStore();
+    std::wstring failedPath;
+    std::function<void(const std::wstring&)> log;
+    std::function<void()> listener;
+    {
+      std::lock_guard<std::mutex> guard(store.lock);
+      (store.rows.*list).push_back(row);
+      if (write && !store.path.empty()) {
+        const bool ok =
+            AppendToFile(store.path, std::string(kHistoryBom) + HistoryHeaderLine(), FormatHistoryRow(row));
+        if (NoteWrite(store, ok)) {
+          failedPath = store.path;
+          log = store.log;
+        }
+      }
+      if (notify) listener = store.listener;
+    }
+    if (!failedPath.empty()) ReportFailure(log, failedPath);
+    if (listener) listener();
+  } catch (...) {
+    // History is never worth a failure of the monitor.
+  }
+}
+
+}  // namespace
+
+WallSeconds CurrentWallSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::wstring ComposeHistoryPath(const std::wstring& settingsPath) {
+  constexpr std::wstring_view kIniSuffix = L"_Moorlink.ini";
+  if (settingsPath.size() <= kIniSuffix.size() || !std::wstring_view(settingsPath).ends_with(kIniSuffix)) return {};
+  return settingsPath.substr(0, settingsPath.size() - kIniSuffix.size()) + L"_history.csv";
+}
+
+std::string HistoryHeaderLine() { return std::string(kHeader) + "\r\n"; }
+
+std::string FormatHistoryRow(const OutageRecord& outage) {
+  const size_t how = static_cast<size_t>(outage.how) < std::size(kEndTexts) ? static_cast<size_t>(outage.how) : 0;
+  std::string end(kEndTexts[how]);
+  if (outage.retryLimit) end += kRetryLimitMark;
+  return Row(kKindOutage, outage.start, outage.end, outage.ssid, outage.target,
+             std::to_string(std::max(0, outage.reconnects)), end);
+}
+
+std::string FormatHistoryRow(const MonitoredSpan& span) {
+  return Row(kKindSpan, span.start, span.end, span.ssid, span.target, {}, {});
+}
+
+HistoryRows ParseHistory(std::string_view bytes) {
+  HistoryRows rows;
+  const std::string_view b = WithoutBom(bytes);
+  for (size_t pos = 0; pos < b.size();) {
+    Record record = NextRecord(b, pos);
+    if (record.row) {
+      if (auto* outage = std::get_if<OutageRecord>(&*record.row)) {
+        rows.outages.push_back(std::move(*outage));
+      } else {
+        rows.spans.push_back(std::get<MonitoredSpan>(std::move(*record.row)));
+      }
+    }
+    pos = record.end;
+  }
+  return rows;
+}
+
+std::string PruneHistory(std::string_view bytes, WallSeconds now) {
+  std::string out = std::string(kHistoryBom) + HistoryHeaderLine();
+  const size_t headerSize = out.size();
+  const std::string_view b = WithoutBom(bytes);
+  // Nothing is dropped from inside a stretch that an earlier line's reading looked at,
+  // so every kept line reads afterwards as it did before.
+  size_t looked = 0;
+  for (size_t pos = 0; pos < b.size();) {
+    const Record record = NextRecord(b, pos);
+    const std::string_view text = b.substr(pos, record.end - pos);
+    const bool drop =
+        pos >= looked && (IsHeader(text) || (record.row && RowEnd(*record.row) < now - kKeptSeconds));
+    if (!drop) out += text;
+    looked = std::max(looked, record.scanEnd);
+    pos = record.end;
+  }
+  // A row cut short by a crash must not swallow the next one appended.
+  if (out.size() > headerSize && out.back() != '\n') out += "\r\n";
+  return out;
+}
+
+std::wstring DurationText(int64_t seconds) {
+  if (seconds <= 0) return L"0秒";
+  auto part = [](int64_t value, const wchar_t* unit) {
+    return value > 0 ? std::to_wstring(value) + unit : std::wstring();
+  };
+  if (seconds < 60) return part(seconds, L"秒");
+  if (seconds < 3600) return part(seconds / 60, L"分") + part(seconds % 60, L"秒");
+  if (seconds < 86400) return part(seconds / 3600, L"時間") + part(seconds % 3600 / 60, L"分");
+  return part(seconds / 86400, L"日") + part(seconds % 86400 / 3600, L"時間");
+}
+
+std::vector<SlotState> HistorySlots(const HistoryRows& rows, WallSeconds from, WallSeconds to, int count) {
+  if (count <= 0 || to <= from) return {};
+  std::vector<SlotState> slots(static_cast<size_t>(count), SlotState::NotMonitored);
+  const WallSeconds span = to - from;
+  // The slot holding time t: floor((t - from) * count / span), without overflow.
+  auto slotOf = [&](WallSeconds t) {
+    const WallSeconds offset = t - from;
+    if (offset <= LLONG_MAX / count) return static_cast<size_t>(offset * count / span);
+    return std::min(static_cast<size_t>(static_cast<long double>(offset) * count / span),
+                    static_cast<size_t>(count - 1));
+  };
+  auto mark = [&](const std::vector<Interval>& intervals, SlotState state) {
+    for (const Interval& interval : intervals) {
+      for (size_t i = slotOf(interval.first), last = slotOf(interval.second - 1); i <= last; ++i) {
+        slots[i] = std::max(slots[i], state);
+      }
+    }
+  };
+  mark(Merged(rows.spans, from, to, 0), SlotState::Answered);
+  // An outage shorter than a second still shows.
+  mark(Merged(rows.outages, from, to, 1), SlotState::Outage);
+  return slots;
+}
+
+std::optional<double> AvailabilityPercent(const HistoryRows& rows, WallSeconds from, WallSeconds to) {
+  const std::vector<Interval> monitored = Merged(rows.spans, from, to, 0);
+  const WallSeconds total = Length(monitored);
+  if (total <= 0) return std::nullopt;
+  const WallSeconds down = OverlapLength(monitored, Merged(rows.outages, from, to, 0));
+  return 100.0 * static_cast<double>(total - down) / static_cast<double>(total);
+}
+
+void OpenHistory(const std::wstring& path) {
+  try {
+    const bool write = UseHistory();
+    Store& store = TheStore();
+    std::wstring failedPath;
+    std::function<void(const std::wstring&)> log;
+    {
+      std::lock_guard<std::mutex> guard(store.lock);
+      store.path = path;
+      store.rows = {};
+      store.openOutage.reset();
+      store.openSpan.reset();
+      store.failing = false;
+      std::string bytes;
+      if (!path.empty() && ReadWholeFile(path, bytes)) {
+        const std::string pruned = PruneHistory(bytes, CurrentWallSeconds());
+        // With the history switched off the file is left as it is.
+        if (write && pruned != bytes && NoteWrite(store, RewriteFile(path, pruned))) {
+          failedPath = path;
+          log = store.log;
+        }
+        store.rows = ParseHistory(pruned);
+      }
+    }
+    if (!failedPath.empty()) ReportFailure(log, failedPath);
+  } catch (...) {
+  }
+}
+
+std::wstring HistoryFilePath() {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.lock);
+  return store.path;
+}
+
+void RecordOutage(const OutageRecord& outage) noexcept { Remember(outage, &HistoryRows::outages, true); }
+
+void RecordSpan(const MonitoredSpan& span) noexcept { Remember(span, &HistoryRows::spans, false); }
+
+void SetOpenOutage(std::optional<OutageRecord> outage) noexcept {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.lock);
+  store.openOutage = std::move(outage);
+}
+
+void SetOpenSpan(std::optional<MonitoredSpan> span) noexcept {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.lock);
+  store.openSpan = std::move(span);
+}
+
+HistoryRows HistorySnapshot(WallSeconds now) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.lock);
+  HistoryRows rows = store.rows;
+  if (store.openOutage) {
+    rows.outages.push_back(*store.openOutage);
+    rows.outages.back().end = std::max(now, rows.outages.back().start);
+  }
+  if (store.openSpan) {
+    rows.spans.push_back(*store.openSpan);
+    rows.spans.back().end = std::max(now, rows.spans.back().start);
+  }
+  return rows;
+}
+
+void SetHistoryListener(std::function<void()> listener) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.lock);
+  store.listener = std::move(listener);
+}
+
+void SetHistoryLogForTesting(std::function<void(const std::wstring& message)> log) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.lock);
+  store.log = std::move(log);
+}
+
+}  // namespace moorlink

@@ -1,0 +1,184 @@
+#include "log/History.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "common/Text.h"
+#include "settings/Settings.h"
+#include "support/TempDir.h"
+
+namespace moorlink::test {
+namespace {
+
+const std::string kHead = std::string(kHistoryBom) + "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方\r\n";
+constexpr WallSeconds kT = 1796731503;  // 2026/12/08 21:05:03 in Japan
+constexpr WallSeconds kYear = 365 * 86400;
+
+class HistoryTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+#ifdef _WIN32
+    _putenv_s("TZ", "JST-9");
+    _tzset();
+#else
+    setenv("TZ", "JST-9", 1);
+    tzset();
+#endif
+  }
+};
+
+TEST_F(HistoryTest, LocalTimeBothWays) {
+  const struct { WallSeconds epoch; LocalTime local; } cases[] = {
+      {kT, {2026, 12, 8, 21, 5, 3}}, {0, {1970, 1, 1, 9, 0, 0}},
+      {1709218799, {2024, 2, 29, 23, 59, 59}}, {978274800, {2001, 1, 1, 0, 0, 0}}};
+  for (const auto& c : cases) {
+    const LocalTime l = ToLocalTime(c.epoch);
+    EXPECT_EQ(std::vector<int>({l.year, l.month, l.day, l.hour, l.minute, l.second}),
+              std::vector<int>({c.local.year, c.local.month, c.local.day, c.local.hour, c.local.minute, c.local.second}));
+    EXPECT_EQ(FromLocalTime(c.local), c.epoch);
+  }
+  EXPECT_EQ(FromLocalTime({2026, 2, 29, 0, 0, 0}), std::nullopt);
+  EXPECT_EQ(FromLocalTime({2026, 12, 8, 24, 0, 0}), std::nullopt);
+}
+
+TEST_F(HistoryTest, RowsAreWrittenAsDocumented) {
+  EXPECT_EQ(FormatHistoryRow(OutageRecord{kT, kT + 133, L"Home", L"192.168.1.1", 3, OutageEnd::Recovered}),
+            "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,192.168.1.1,3,回復\r\n");
+  EXPECT_EQ(FormatHistoryRow(OutageRecord{kT, kT + 86400, L"", L"127.0.0.1", 0, OutageEnd::Stopped, true}),
+            "切断,2026/12/08 21:05:03,2026/12/09 21:05:03,86400,,127.0.0.1,0,監視停止（上限で中止）\r\n");
+  EXPECT_EQ(FormatHistoryRow(MonitoredSpan{kT, kT, L"Home", L"10.0.0.1"}),
+            "監視,2026/12/08 21:05:03,2026/12/08 21:05:03,0,Home,10.0.0.1,,\r\n");
+}
+
+TEST_F(HistoryTest, HostileSsidsComeBackExactly) {
+  const struct { std::wstring ssid; std::string field; } cases[] = {
+      {L"a\"b", "\"a\"\"b\""},      {L"\"", "\"\"\"\""},          {L"a,b", "\"a,b\""},
+      {L"x\r\ny", "\"x\r\ny\""},    {L"\n\n", "\"\n\n\""},        {L" lead", "\" lead\""},
+      {L"trail ", "\"trail \""},    {L"=cmd|' /C calc'!A0", "\"=cmd|' /C calc'!A0\""},
+      {L"+1", "\"+1\""},            {L"-", "\"-\""},              {L"@x", "\"@x\""},
+      {L"\tt", "\"\tt\""},          {L"", ""},                    {L"\U0001F600ホーム", "\xF0\x9F\x98\x80ホーム"},
+      {L"\uFFFD\uFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"}, {std::wstring(L"n\0l", 3), std::string("n\0l", 3)},
+      {L"a\"\",,\"\r", "\"a\"\"\"\",,\"\"\r\""}, {L"in side", "in side"}};
+  std::string file = kHead;
+  HistoryRows expected;
+  for (const auto& c : cases) {
+    const OutageRecord outage{kT, kT + 5, c.ssid, L"127.0.0.1", 2, OutageEnd::Sleep};
+    const MonitoredSpan span{kT - 60, kT + 60, c.ssid, c.ssid};
+    const std::string row = FormatHistoryRow(outage);
+    EXPECT_NE(row.find("," + c.field + ",127.0.0.1,"), std::string::npos) << row;
+    file += row + FormatHistoryRow(span);
+    expected.outages.push_back(outage);
+    expected.spans.push_back(span);
+  }
+  const HistoryRows rows = ParseHistory(file);
+  EXPECT_EQ(rows.outages, expected.outages);
+  EXPECT_EQ(rows.spans, expected.spans);
+}
+
+TEST_F(HistoryTest, ForeignLinesAreSkippedWhenReadAndKeptWhenPruned) {
+  const std::string now = "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,1.1.1.1,3,回復\r\n";
+  const std::string excel = "監視,2026/12/8 21:05,2026/12/8 22:05,3600,Home,1.1.1.1,,\n";
+  const std::string yearOld = "監視,2025/12/08 21:05:03,2025/12/08 21:07:16,133,Home,1.1.1.1,,\r\n";
+  const std::string tooOld = "切断,2025/12/08 21:05:03,2025/12/08 21:07:15,132,Home,1.1.1.1,1,回復\r\n";
+  const std::string foreign[] = {"切断,2026/13/01 00:00:00,2026/13/01 00:00:01,1,a,b,0,回復\r\n",
+                                 "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,a,b,0,回復,extra\r\n",
+                                 "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,a,b,0,壊れた\r\n",
+                                 "hello, \"world\n", "\"open quote,\n", "\r\n", "x\"y\r\n"};
+  // The open quote must not swallow the rows after it.
+  const std::string body = now + foreign[0] + tooOld + foreign[1] + foreign[2] + foreign[3] + foreign[4] + excel +
+                           foreign[6] + foreign[5] + yearOld + "切断,2026/12/08 21:05:03,2026/12";
+  const WallSeconds nowSeconds = *FromLocalTime({2026, 12, 8, 21, 7, 16});
+  for (const std::string& file : {body, kHead + body, std::string(kHistoryBom) + body}) {
+    const HistoryRows rows = ParseHistory(file);
+    ASSERT_EQ(rows.outages.size(), 2u);
+    EXPECT_EQ(rows.outages[1], (OutageRecord{kT - kYear, kT - kYear + 132, L"Home", L"1.1.1.1", 1}));
+    ASSERT_EQ(rows.spans.size(), 2u);
+    EXPECT_EQ(rows.spans[0], (MonitoredSpan{kT - 3, kT - 3 + 3600, L"Home", L"1.1.1.1"}));
+    const std::string pruned = PruneHistory(file, nowSeconds);
+    EXPECT_EQ(pruned, kHead + now + foreign[0] + foreign[1] + foreign[2] + foreign[3] + foreign[4] + excel +
+                          foreign[6] + foreign[5] + yearOld + "切断,2026/12/08 21:05:03,2026/12\r\n");
+    EXPECT_EQ(PruneHistory(pruned, nowSeconds), pruned);
+    EXPECT_EQ(ParseHistory(pruned).spans, rows.spans);
+  }
+}
+
+TEST_F(HistoryTest, DurationTexts) {
+  const std::pair<int64_t, std::wstring> cases[] = {
+      {-5, L"0秒"},     {0, L"0秒"},       {45, L"45秒"},         {60, L"1分"},          {133, L"2分13秒"},
+      {3599, L"59分59秒"}, {3600, L"1時間"}, {3959, L"1時間5分"}, {86399, L"23時間59分"}, {86400, L"1日"},
+      {273600, L"3日4時間"}, {273659, L"3日4時間"}};
+  for (const auto& [seconds, text] : cases) EXPECT_EQ(DurationText(seconds), text) << seconds;
+}
+
+TEST_F(HistoryTest, SlotsAndAvailability) {
+  using S = SlotState;
+  // Monitored 0-150 (two overlapping spans) and 300-400; outages 90-120, 200-250 (not
+  // monitored) and one of no length at 350.
+  HistoryRows rows;
+  for (const auto& [start, end] : {std::pair{90, 120}, {200, 250}, {350, 350}}) rows.outages.push_back({start, end, L"", L""});
+  for (const auto& [start, end] : {std::pair{0, 100}, {50, 150}, {300, 400}}) rows.spans.push_back({start, end, L"", L""});
+  EXPECT_EQ(HistorySlots(rows, 0, 400, 8), (std::vector<S>{S::Answered, S::Outage, S::Outage, S::NotMonitored,
+                                                           S::Outage, S::NotMonitored, S::Answered, S::Outage}));
+  EXPECT_EQ(HistorySlots(rows, 100, 130, 3), (std::vector<S>{S::Outage, S::Outage, S::Answered}));
+  EXPECT_EQ(HistorySlots(rows, 0, 400, 0), std::vector<S>{});
+  EXPECT_EQ(HistorySlots(rows, 400, 400, 4), std::vector<S>{});
+  const struct { WallSeconds from, to; std::optional<double> percent; } cases[] = {
+      {0, 400, 88.0}, {100, 200, 60.0}, {150, 300, std::nullopt}, {95, 115, 0.0}, {-1000, 50, 100.0}};
+  for (const auto& c : cases) EXPECT_EQ(AvailabilityPercent(rows, c.from, c.to), c.percent) << c.from;
+}
+
+TEST_F(HistoryTest, StorePrunesAppendsAndReportsAFailureStreakOnce) {
+  ScopedSettingsFile settings;
+  TempDir dir;
+  const std::wstring path = ComposeHistoryPath(dir.Child(L"staff_Moorlink.ini"));
+  ASSERT_EQ(path, dir.Child(L"staff_history.csv"));
+  const OutageRecord old{1000, 1060, L"Old", L"127.0.0.1", 1};
+  const OutageRecord fresh{kT, kT + 10, L"Home", L"127.0.0.1", 2, OutageEnd::ProgramExit};
+  WriteFileBytes(path, FormatHistoryRow(old) + "junk\r\n" + FormatHistoryRow(fresh));
+  std::vector<std::wstring> logged;
+  int heard = 0;
+  SetHistoryLogForTesting([&](const std::wstring& message) { logged.push_back(message); });
+  SetHistoryListener([&] { ++heard; });
+  OpenHistory(path);
+  EXPECT_EQ(ReadFileBytes(path), kHead + "junk\r\n" + FormatHistoryRow(fresh));
+  RecordOutage(fresh);
+  RecordSpan(MonitoredSpan{kT, kT + 20, L"Home", L"127.0.0.1"});
+  EXPECT_EQ(ReadFileBytes(path), kHead + "junk\r\n" + FormatHistoryRow(fresh) + FormatHistoryRow(fresh) +
+                                     FormatHistoryRow(MonitoredSpan{kT, kT + 20, L"Home", L"127.0.0.1"}));
+  SetOpenOutage(OutageRecord{kT + 30, 0, L"Home", L""});
+  const HistoryRows snapshot = HistorySnapshot(kT + 90);
+  ASSERT_EQ(snapshot.outages.size(), 3u);
+  EXPECT_EQ(snapshot.outages[2].end, kT + 90);
+  EXPECT_EQ(heard, 1);
+
+  // Off: remembered for the view, not written.
+  WriteSetting(keys::UseHistory, false);
+  const std::string before = ReadFileBytes(path);
+  RecordOutage(fresh);
+  EXPECT_EQ(ReadFileBytes(path), before);
+  EXPECT_EQ(HistorySnapshot(kT).outages.size(), 4u);
+
+  // A folder where the file should be: one line per streak of failures.
+  WriteSetting(keys::UseHistory, true);
+  const std::wstring blocked = dir.Child(L"blocked.csv");
+  std::filesystem::create_directory(ToFsPath(blocked));
+  OpenHistory(blocked);
+  RecordOutage(fresh);
+  RecordOutage(fresh);
+  std::filesystem::remove(ToFsPath(blocked));
+  RecordOutage(fresh);
+  std::filesystem::remove(ToFsPath(blocked));
+  std::filesystem::create_directory(ToFsPath(blocked));
+  RecordOutage(fresh);
+  EXPECT_EQ(logged, std::vector<std::wstring>(2, L"接続履歴ファイルに書き込めませんでした。" + blocked));
+  EXPECT_EQ(heard, 6);
+  SetHistoryLogForTesting(nullptr);
+  SetHistoryListener(nullptr);
+  OpenHistory({});
+}
+
+}  // namespace
+}  // namespace moorlink::test
