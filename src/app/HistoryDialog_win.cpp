@@ -68,7 +68,7 @@ struct Column {
   const wchar_t* title;
   int widthDu;
 };
-constexpr Column kColumns[] = {{L"開始", 82}, {L"長さ", 50}, {L"SSID", 78}, {L"再接続", 34}, {L"終わり方", 68}};
+constexpr Column kColumns[] = {{L"開始", 80}, {L"長さ", 46}, {L"SSID", 66}, {L"再接続", 30}, {L"終わり方", 90}};
 
 void SizeColumns(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_HISTORY_LIST);

@@ -12,6 +12,7 @@
 #include "app/TrayWindow_win.h"
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
+#include "log/History.h"
 #include "log/LogWriter.h"
 #include "notify/NotifyUser.h"
 #include "resources/resource.h"
@@ -42,6 +43,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
 
   ComputeSettingsPath();
+  OpenHistory(ComposeHistoryPath(SettingsPath));
   WriteLog(LogCategory::Process, L"ソフト起動", L"本ソフトが起動されました。");
   // Written last, after the teardown below, on every path out.
   ScopedLogLine endLine(LogCategory::Process, L"ソフト終了", L"本ソフトが終了しました。");

@@ -65,7 +65,7 @@ sleep 1
 [ "$(drive list | grep -c -x -F "#32770 $title")" = 1 ] || fail "a second click opened a second dialog"
 sleep 1
 shot_prefix=history- shot dialog
-convert "$artifacts/history-dialog.png" -crop "$(drive rect '#32770' "$title")" +repage "$artifacts/history.png"
+convert "$artifacts/history-dialog.png" -crop "$(drive rect '#32770' "$title")" +repage -trim +repage "$artifacts/history.png"
 
 # Esc reaches the modeless dialog through the program's message loop.
 drive key '#32770' "$title" 0x1B

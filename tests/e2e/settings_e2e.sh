@@ -89,8 +89,8 @@ ok() {
 "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
 (cd "$work" && "$wine" Moorlink.exe </dev/null >/dev/null 2>&1; echo "exit $?" >"$work/moorlink.exit") &
 wait_for 60 "the program" has_at_least '[Process][ソフト起動]' 1
-# The first run (no Wi-Fi here) has ended before the settings file is first looked at.
-wait_for 30 "the end of the first run" has_at_least '[Monitor][監視処理終了]' 1
+# The first run (no Wi-Fi here) waits for Wi-Fi before the settings file is first looked at.
+wait_for 30 "the first run to find no Wi-Fi" has_at_least '[Monitor][エラー]' 1
 
 # Cancel writes nothing, also after edits.
 before=$(md5sum <"$ini")
