@@ -68,7 +68,7 @@ struct Column {
   const wchar_t* title;
   int widthDu;
 };
-constexpr Column kColumns[] = {{L"開始", 80}, {L"長さ", 46}, {L"SSID", 66}, {L"再接続", 30}, {L"終わり方", 90}};
+constexpr Column kColumns[] = {{L"開始", 86}, {L"長さ", 44}, {L"SSID", 62}, {L"再接続", 30}, {L"終わり方", 86}};
 
 void SizeColumns(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_HISTORY_LIST);
