@@ -164,19 +164,15 @@ void PrintRows(HWND list) {
   if (!lent) return;
   const int columns = static_cast<int>(SendMessageW(ListView_GetHeader(list), HDM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < ListView_GetItemCount(list); ++row) {
-    std::string line;
     for (int column = 0; column < columns; ++column) {
       LVITEMW item{};
-      item.iSubItem = column;
-      item.pszText = lent->text;
-      item.cchTextMax = 512;
+      item.iSubItem = column, item.pszText = lent->text, item.cchTextMax = 512;
       wchar_t text[512] = {};
       WriteProcessMemory(process, &lent->item, &item, sizeof(item), nullptr);
       SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&lent->item));
       ReadProcessMemory(process, lent->text, text, sizeof(text) - sizeof(wchar_t), nullptr);
-      line += (column ? "|" : "") + WideToUtf8(text);
+      std::printf(column + 1 < columns ? "%s|" : "%s\n", WideToUtf8(text).c_str());
     }
-    std::printf("%s\n", line.c_str());
   }
   VirtualFreeEx(process, lent, 0, MEM_RELEASE);
   CloseHandle(process);

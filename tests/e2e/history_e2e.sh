@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The history dialog of the real Moorlink.exe under Wine and Xvfb, over a history file of
-# three outages and two monitored spans written beside the exe: opened from the menu, its
-# percentages and list rows read back, one dialog at a time, Esc, the message for a missing
-# file, and the exit with the dialog open. A screenshot of the dialog goes to ARTIFACTS.
-#
-# usage: history_e2e.sh WINEPREFIX ARTIFACTS MOORLINK_EXE DRIVER_EXE
+# The history dialog of Moorlink.exe under Wine and Xvfb over a history file written beside
+# the exe: its percentages and rows, one at a time, Esc, a missing file, the exit with it
+# open. A screenshot goes to ARTIFACTS. usage: history_e2e.sh WINEPREFIX ARTIFACTS MOORLINK_EXE DRIVER_EXE
 set -euo pipefail
 
 if [ -z "${MOORLINK_IN_XVFB:-}" ]; then
@@ -15,18 +12,12 @@ prefix=$1 artifacts=$2 exe=$3 driver=$4
 ip link set lo up
 source "$(dirname "$0")/wine_prefix.sh" "$prefix"
 work=$(mktemp -d)
-cleanup() {
-  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap '"$wineserver" -k </dev/null >/dev/null 2>&1; rm -rf "$work"' EXIT
 mkdir -p "$artifacts"
-cp "$exe" "$work/Moorlink.exe"
-cp "$driver" "$work/driver.exe"
+cp "$exe" "$work/Moorlink.exe" && cp "$driver" "$work/driver.exe"
 source "$(dirname "$0")/shell_lib.sh"
 user=$(id -un)
 printf '%s\r\n' '[Log]' 'UseLog=true' >"$work/${user}_Moorlink.ini"
-
 now=$(date +%s)
 at() { date -d "@$((now - $1))" '+%Y/%m/%d %H:%M:%S'; }
 # kind, seconds ago at the start, length, SSID (CSV field), reconnects, end
@@ -52,37 +43,24 @@ expected=$(printf '%s\n' "$(at 7200)|2分13秒|Home|3回|回復" \
 wait_for 60 "the program" has_at_least '[Process][ソフト起動]' 1
 
 title='接続履歴 - Moorlink'
-open_dialog() {
-  drive command 40008
-  drive wait '#32770' "$title" 10000 || fail "no history dialog"
-}
+open_dialog() { drive command 40008 && drive wait '#32770' "$title" 10000 || fail "no history dialog"; }
 open_dialog
 drive texts '#32770' "$title" | grep -q -F "$percent" || fail "percentages: $(drive texts '#32770' "$title")"
 rows=$(drive rows "$title" 7008)
 [ "$rows" = "$expected" ] || fail "list rows:"$'\n'"$rows"$'\n'"expected:"$'\n'"$expected"
-drive command 40008
-sleep 1
+drive command 40008 && sleep 2
 [ "$(drive list | grep -c -x -F "#32770 $title")" = 1 ] || fail "a second click opened a second dialog"
-sleep 1
 shot_prefix=history- shot dialog
 convert "$artifacts/history-dialog.png" -crop "$(drive rect '#32770' "$title")" +repage -trim +repage "$artifacts/history.png"
-
-# Esc reaches the modeless dialog through the program's message loop.
-drive key '#32770' "$title" 0x1B
-drive gone '#32770' "$title" 5000 || fail "Esc did not close the dialog"
-
-# Without the file, its button says so.
+# Esc reaches the modeless dialog through the program's message loop. Without the file,
+# its button says so. Then the exit with the dialog open.
+drive key '#32770' "$title" 0x1B && drive gone '#32770' "$title" 5000 || fail "Esc did not close the dialog"
 open_dialog
-rm "$history"
-drive click "$title" 7009
+rm "$history" && drive click "$title" 7009
 drive wait '#32770' Moorlink 10000 || fail "no message for a missing history file"
 drive texts '#32770' Moorlink | grep -q -F '接続履歴のファイルはまだありません。' || fail "missing-file text"
-drive key '#32770' Moorlink 0x0D
-drive gone '#32770' Moorlink 5000 || fail "the message stayed"
-
-# The exit with the dialog open.
+drive key '#32770' Moorlink 0x0D && drive gone '#32770' Moorlink 5000 || fail "the message stayed"
 drive command 40001
 wait_for 30 "the program to end" test -f "$work/moorlink.exit"
 grep -q -x 'exit 0' "$work/moorlink.exit" || fail "exit code: $(cat "$work/moorlink.exit")"
-echo "screenshot: $artifacts/history.png"
-echo "e2e history: passed"
+echo "e2e history: passed, screenshot $artifacts/history.png"

@@ -183,31 +183,22 @@ wait_for 10 "the shortcut to go after unchecking the box" test ! -e "$startup"
 # page shown and the field focused, even when OK is pressed on another page.
 open_sheet
 drive page "$sheet" 3 || fail "no detail page"
-expect_state 6002 '1|'
-expect_state 6005 'check=1'
-expect_state 6007 '30|'
+expect_state 6002 '1|' && expect_state 6005 'check=1' && expect_state 6007 '30|'
 dismiss_notices
 shot detail
 fits
 rejected() {  # id message
-  drive wait '#32770' '入力エラー' 10000 || fail "no input error for field $1"
+  drive click "$sheet" 1 && drive wait '#32770' '入力エラー' 10000 || fail "no input error for field $1"
   drive texts '#32770' '入力エラー' | grep -q -F "$2" || fail "input error text for field $1"
-  drive key '#32770' '入力エラー' 0x0D
-  drive gone '#32770' '入力エラー' 5000 || fail "the input error box stayed"
+  drive key '#32770' '入力エラー' 0x0D && drive gone '#32770' '入力エラー' 5000 || fail "the input error box stayed"
   expect_state "$1" 'focus=1'
 }
 drive set "$sheet" 6002 0
-drive click "$sheet" 1
 rejected 6002 '再接続までの連続失敗回数は 1～10 の範囲で入力して下さい。'
-drive set "$sheet" 6002 3
-drive set "$sheet" 6007 601
-drive page "$sheet" 0
-drive click "$sheet" 1
+drive set "$sheet" 6002 3 && drive set "$sheet" 6007 601 && drive page "$sheet" 0
 rejected 6007 'スリープ復帰後の待機時間は 0～600 の範囲で入力して下さい。'
 ini_text | grep -q -E '^(FailuresBeforeReconnect|ResumeGraceSeconds)=' && fail "a rejected page wrote its keys"
-drive set "$sheet" 6007 120
-drive click "$sheet" 6005
-expect_state 6005 'check=0'
+drive set "$sheet" 6007 120 && drive click "$sheet" 6005 && expect_state 6005 'check=0'
 ok
 detail=('FailuresBeforeReconnect=3' 'ResumeGraceSeconds=120' 'UseHistory=false')
 wait_for 10 "after OK on the detail page: ${detail[*]} in the file" ini_has_all "${detail[@]}"
