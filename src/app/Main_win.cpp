@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/HistoryDialog_win.h"
 #include "app/MonitorWiring_win.h"
 #include "app/TrayWindow_win.h"
 #include "common/Product.h"
@@ -42,10 +43,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
 
   ComputeSettingsPath();
-  // <user>_history.csv beside <user>_Moorlink.ini.
-  if (const size_t cut = SettingsPath.rfind(L"_Moorlink.ini"); cut != std::wstring::npos) {
-    OpenHistory(SettingsPath.substr(0, cut) + L"_history.csv");
-  }
+  OpenHistory(ComposeHistoryPath(SettingsPath));
   WriteLog(LogCategory::Process, L"ソフト起動", L"本ソフトが起動されました。");
   // Written last, after the teardown below, on every path out.
   ScopedLogLine endLine(LogCategory::Process, L"ソフト終了", L"本ソフトが終了しました。");
@@ -77,6 +75,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The history dialog is modeless: Tab, Enter and Esc reach it through the dialog manager.
+    if (IsHistoryDialogMessage(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -37,11 +37,13 @@ MonitorPageValues LoadMonitorPage() {
 }
 
 int FirstInvalidNumber(const std::array<NumberReading, 5>& readings) {
-  for (size_t i = 0; i < readings.size(); ++i) {
+  return FirstInvalidNumber(readings, kMonitorNumberFields);
+}
+
+int FirstInvalidNumber(std::span<const NumberReading> readings, std::span<const NumberField> fields) {
+  for (size_t i = 0; i < readings.size() && i < fields.size(); ++i) {
     const int value = static_cast<int>(readings[i].value);  // as the signed 32-bit value
-    if (!readings[i].translated || value < kMonitorNumberFields[i].min || value > kMonitorNumberFields[i].max) {
-      return static_cast<int>(i);
-    }
+    if (!readings[i].translated || value < fields[i].min || value > fields[i].max) return static_cast<int>(i);
   }
   return -1;
 }
@@ -115,6 +117,39 @@ int VoiceSelection(const std::vector<std::wstring>& names, const std::wstring& s
 }
 
 int WheelVolume(int position, int wheelDelta) { return std::clamp(position + (wheelDelta > 0 ? 5 : -5), 0, 100); }
+
+const std::array<NumberField, 2> kDetailNumberFields = {{
+    {IDC_FAILURES_BEFORE_RECONNECT, IDC_FAILURES_BEFORE_RECONNECT_SPIN, 1, 10, 2, L"再接続までの連続失敗回数は "},
+    {IDC_RESUME_GRACE, IDC_RESUME_GRACE_SPIN, 0, 600, 3, L"スリープ復帰後の待機時間は "},
+}};
+
+namespace {
+const IntSetting* const kDetailKeys[2] = {&keys::FailuresBeforeReconnect, &keys::ResumeGraceSeconds};
+}  // namespace
+
+DetailPageValues LoadDetailPage() {
+  DetailPageValues v;
+  for (size_t i = 0; i < std::size(kDetailKeys); ++i) v.numbers[i] = ReadSetting(*kDetailKeys[i]);
+  v.useHistory = UseHistory();
+  return v;
+}
+
+bool SaveDetailPage(const DetailPageValues& values, const WriteLogFn& writeLog, const NotifyUserFn& notifyUser) {
+  bool saved = true;
+  bool runChanged = false;
+  for (size_t i = 0; i < std::size(kDetailKeys); ++i) {
+    runChanged |= ReadSetting(*kDetailKeys[i]) != ClampSetting(*kDetailKeys[i], values.numbers[i]);
+    saved &= WriteSetting(*kDetailKeys[i], values.numbers[i]);
+  }
+  // The history switch is read at every row, so it needs no restart.
+  saved &= WriteSetting(keys::UseHistory, values.useHistory);
+  if (!saved) {
+    TellSaveFailed(notifyUser);
+    return false;
+  }
+  if (runChanged && writeLog) writeLog(LogCategory::Other, L"設定更新", L"ユーザー設定が更新されました。");
+  return runChanged;
+}
 
 void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& shortcut,
                    const NotifyUserFn& notifyUser) {

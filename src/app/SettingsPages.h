@@ -1,9 +1,10 @@
 #pragma once
-// What the three pages of the settings sheet load, check and save; the dialog procedures
+// What the four pages of the settings sheet load, check and save; the dialog procedures
 // (SettingsPages_win.cpp) only move values between these and the controls.
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,8 @@ MonitorPageValues LoadMonitorPage();
 // The index of the first field that is invalid (does not translate, or lies outside its
 // range taken as a signed 32-bit value), or -1 when all are valid.
 int FirstInvalidNumber(const std::array<NumberReading, 5>& readings);
+// The same for any page's fields; readings and fields in the same order.
+int FirstInvalidNumber(std::span<const NumberReading> readings, std::span<const NumberField> fields);
 // "<prefix><min>～<max> の範囲で入力して下さい。"
 std::wstring RangeMessage(const NumberField& field);
 // Writes the page's keys in order (numbers clamped as stored), then logs the update; when
@@ -102,5 +105,20 @@ struct StartupShortcutPorts {
 // the Startup shortcut when the box and the file disagree.
 void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& shortcut,
                    const NotifyUserFn& notifyUser);
+
+// ---- Detail page ----
+
+// FailuresBeforeReconnect, ResumeGraceSeconds; in the order they are checked.
+extern const std::array<NumberField, 2> kDetailNumberFields;
+
+struct DetailPageValues {
+  std::array<int, 2> numbers{};  // in kDetailNumberFields order
+  bool useHistory = false;
+};
+DetailPageValues LoadDetailPage();
+// Writes the page's keys. True when a key the monitor run reads at its start changed and
+// was saved (the update is then logged, and the caller restarts the run); a failed write
+// tells the user instead.
+bool SaveDetailPage(const DetailPageValues& values, const WriteLogFn& writeLog, const NotifyUserFn& notifyUser);
 
 }  // namespace moorlink

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,34 @@ void Enable(HWND page, std::initializer_list<int> ids, bool enabled) {
   for (int id : ids) EnableWindow(GetDlgItem(page, id), enabled);
 }
 
+// Spin buttons, ranges and typing limits of a page's number fields, and their values.
+void SetUpNumberFields(HWND page, std::span<const NumberField> fields, std::span<const int> values) {
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const NumberField& field = fields[i];
+    SendDlgItemMessageW(page, field.spinId, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(page, field.editId)), 0);
+    SendDlgItemMessageW(page, field.spinId, UDM_SETRANGE32, field.min, field.max);
+    SendDlgItemMessageW(page, field.editId, EM_LIMITTEXT, field.typingLimit, 0);
+  }
+  for (size_t i = 0; i < fields.size() && i < values.size(); ++i) {
+    SendDlgItemMessageW(page, fields[i].spinId, UDM_SETPOS32, 0, values[i]);
+  }
+}
+
+// Reads the fields; the first invalid one gets its message and the focus, and false returns
+// (the sheet then shows this page).
+bool ReadNumberFields(HWND page, std::span<const NumberField> fields, std::span<NumberReading> readings) {
+  for (size_t i = 0; i < readings.size(); ++i) {
+    BOOL translated = FALSE;
+    readings[i].value = GetDlgItemInt(page, fields[i].editId, &translated, FALSE);
+    readings[i].translated = translated != FALSE;
+  }
+  const int invalid = FirstInvalidNumber(readings, fields);
+  if (invalid < 0) return true;
+  MessageBoxW(page, RangeMessage(fields[invalid]).c_str(), L"入力エラー", MB_ICONERROR);
+  SetFocus(GetDlgItem(page, fields[invalid].editId));
+  return false;
+}
+
 // ---- Monitoring page ----
 
 void EnableRevivalControls(HWND page) {
@@ -49,16 +78,9 @@ void InitMonitorPage(HWND page) {
   const MonitorPageValues values = LoadMonitorPage();
   SendDlgItemMessageW(page, IDC_SSID, EM_LIMITTEXT, kSsidTypingLimit, 0);
   SendDlgItemMessageW(page, IDC_PING_ADDRESS, EM_LIMITTEXT, kPingAddressTypingLimit, 0);
-  for (const NumberField& field : kMonitorNumberFields) {
-    SendDlgItemMessageW(page, field.spinId, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(page, field.editId)), 0);
-    SendDlgItemMessageW(page, field.spinId, UDM_SETRANGE32, field.min, field.max);
-    SendDlgItemMessageW(page, field.editId, EM_LIMITTEXT, field.typingLimit, 0);
-  }
+  SetUpNumberFields(page, kMonitorNumberFields, values.numbers);
   SetDlgItemTextW(page, IDC_SSID, values.targetSsid.c_str());
   SetDlgItemTextW(page, IDC_PING_ADDRESS, values.pingAddress.c_str());
-  for (size_t i = 0; i < kMonitorNumberFields.size(); ++i) {
-    SendDlgItemMessageW(page, kMonitorNumberFields[i].spinId, UDM_SETPOS32, 0, values.numbers[i]);
-  }
   CheckDlgButton(page, IDC_REVIVAL_ENABLE, values.enableRevival ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(page, IDC_NOTIFY_ON_RECONNECT, values.notifyOnReconnect ? BST_CHECKED : BST_UNCHECKED);
   EnableRevivalControls(page);
@@ -67,18 +89,7 @@ void InitMonitorPage(HWND page) {
 
 LONG_PTR ApplyMonitorPage(HWND page) {
   std::array<NumberReading, 5> readings{};
-  for (size_t i = 0; i < readings.size(); ++i) {
-    BOOL translated = FALSE;
-    readings[i].value = GetDlgItemInt(page, kMonitorNumberFields[i].editId, &translated, FALSE);
-    readings[i].translated = translated != FALSE;
-  }
-  const int invalid = FirstInvalidNumber(readings);
-  if (invalid >= 0) {
-    const NumberField& field = kMonitorNumberFields[invalid];
-    MessageBoxW(page, RangeMessage(field).c_str(), L"入力エラー", MB_ICONERROR);
-    SetFocus(GetDlgItem(page, field.editId));
-    return PSNRET_INVALID;
-  }
+  if (!ReadNumberFields(page, kMonitorNumberFields, readings)) return PSNRET_INVALID;
   MonitorPageValues values;
   values.targetSsid = EditText(page, IDC_SSID);
   values.pingAddress = EditText(page, IDC_PING_ADDRESS);
@@ -168,6 +179,25 @@ LONG_PTR ApplyOtherPage(HWND page) {
   return PSNRET_NOERROR;
 }
 
+// ---- Detail page ----
+
+void InitDetailPage(HWND page) {
+  const DetailPageValues values = LoadDetailPage();
+  SetUpNumberFields(page, kDetailNumberFields, values.numbers);
+  CheckDlgButton(page, IDC_USE_HISTORY, values.useHistory ? BST_CHECKED : BST_UNCHECKED);
+  CenterSheetOnce(page);
+}
+
+LONG_PTR ApplyDetailPage(HWND page) {
+  std::array<NumberReading, 2> readings{};
+  if (!ReadNumberFields(page, kDetailNumberFields, readings)) return PSNRET_INVALID;
+  DetailPageValues values;
+  for (size_t i = 0; i < readings.size(); ++i) values.numbers[i] = static_cast<int>(readings[i].value);
+  values.useHistory = IsDlgButtonChecked(page, IDC_USE_HISTORY) == BST_CHECKED;
+  if (SaveDetailPage(values, WriteLog, NotifyUser)) RestartMonitor();
+  return PSNRET_NOERROR;
+}
+
 }  // namespace
 
 INT_PTR CALLBACK MonitorPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -247,6 +277,23 @@ INT_PTR CALLBACK OtherPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
       return TRUE;
     case WM_NOTIFY:
       if (IsApply(lParam)) return Answer(page, ApplyOtherPage(page));
+      return FALSE;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK DetailPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      InitDetailPage(page);
+      return TRUE;
+    case WM_COMMAND:
+      if (HIWORD(wParam) == EN_CHANGE || (LOWORD(wParam) == IDC_USE_HISTORY && HIWORD(wParam) == BN_CLICKED)) {
+        Changed(page);
+      }
+      return TRUE;
+    case WM_NOTIFY:
+      if (IsApply(lParam)) return Answer(page, ApplyDetailPage(page));
       return FALSE;
   }
   return FALSE;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/AboutDialog_win.h"
+#include "app/HistoryDialog_win.h"
 #include "app/MonitorWiring_win.h"
 #include "app/ShellRules.h"
 #include "app/TrayIcon_win.h"
@@ -72,15 +73,16 @@ void ShowSettingsSheet(HWND window) {
     int templateId;
     DLGPROC procedure;
   };
-  const PageKind kinds[3] = {{IDD_PAGE_MONITOR, MonitorPageProc}, {IDD_PAGE_LOG, LogPageProc},
-                             {IDD_PAGE_OTHER, OtherPageProc}};
+  constexpr int kPages = 4;
+  const PageKind kinds[kPages] = {{IDD_PAGE_MONITOR, MonitorPageProc}, {IDD_PAGE_LOG, LogPageProc},
+                                  {IDD_PAGE_OTHER, OtherPageProc}, {IDD_PAGE_DETAIL, DetailPageProc}};
   static const std::vector<std::wstring> kNoVoices;
   // The voice list is the player's first use when nothing has spoken yet.
   const std::shared_ptr<SpeechPlayer> player = g_speech ? g_speech->Get() : nullptr;
   const std::vector<std::wstring>& voices = player ? player->VoiceNames() : kNoVoices;
-  HPROPSHEETPAGE pages[3] = {};
+  HPROPSHEETPAGE pages[kPages] = {};
   bool created = true;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < kPages; ++i) {
     PROPSHEETPAGEW page{};
     page.dwSize = sizeof(page);
     page.hInstance = instance;
@@ -106,7 +108,7 @@ void ShowSettingsSheet(HWND window) {
   sheet.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MONITORING));
   const std::wstring caption = std::wstring(L"設定 - ") + kProductTitle;
   sheet.pszCaption = caption.c_str();
-  sheet.nPages = 3;
+  sheet.nPages = kPages;
   sheet.nStartPage = 0;
   sheet.phpage = pages;
   PropertySheetW(&sheet);
@@ -140,6 +142,7 @@ LRESULT OnCreate(HWND window) {
 }
 
 void OnDestroy() {
+  CloseHistoryDialog();  // owned windows are gone by now; this only forgets it
   if (TrayWindow()) RemoveTrayIcon();
   // The exit path: no run starts afterwards, not from a restart or a revival either.
   StopMonitorForExit();
@@ -210,6 +213,9 @@ bool OnCommand(HWND window, int command) {
     }
     case IDM_OPEN_LOG_FOLDER:
       OnOpenLogFolder();
+      return true;
+    case IDM_HISTORY:
+      ShowHistoryDialog(window);
       return true;
     case IDM_RESTART_MONITOR:
       RestartMonitor();

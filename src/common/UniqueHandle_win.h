@@ -107,6 +107,14 @@ template <typename Object>
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits<Object>>;
 using UniqueFont = UniqueGdiObject<HFONT>;
 
+// A memory device context (CreateCompatibleDC).
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static bool Owns(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { DeleteDC(h); }
+};
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+
 // An icon the caller made or loaded unshared (LoadIconMetric, LoadImage without LR_SHARED);
 // a shared one from LoadIcon must never be destroyed.
 struct IconTraits {

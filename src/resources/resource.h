@@ -17,6 +17,7 @@
 #define IDM_OPEN_EXE_FOLDER 40005
 #define IDM_OPEN_LOG_FOLDER 40006
 #define IDM_RESTART_MONITOR 40007
+#define IDM_HISTORY 40008
 
 // The about dialog.
 #define IDD_ABOUT 2000
@@ -28,7 +29,7 @@
 #define MOORLINK_CREDIT_TEXT "Copyright (C) 2026 Moorlink Project"
 #define MOORLINK_HOME_URL "https://github.com/moorlink"
 
-// The settings sheet's pages: monitoring, log, other, and their controls.
+// The settings sheet's pages: monitoring, log, other, detail, and their controls.
 #define IDD_PAGE_MONITOR 3000
 #define IDC_RECONNECT_GROUP 3001
 #define IDC_SSID_LABEL 3002
@@ -74,6 +75,28 @@
 #define IDC_NOTIFY_MODE 5003
 #define IDC_VOICE 5004
 #define IDC_VOLUME 5005
+
+#define IDD_PAGE_DETAIL 6000
+#define IDC_FAILURES_BEFORE_RECONNECT_LABEL 6001
+#define IDC_FAILURES_BEFORE_RECONNECT 6002
+#define IDC_FAILURES_BEFORE_RECONNECT_SPIN 6003
+#define IDC_FAILURES_BEFORE_RECONNECT_UNIT 6004
+#define IDC_USE_HISTORY 6005
+#define IDC_RESUME_GRACE_LABEL 6006
+#define IDC_RESUME_GRACE 6007
+#define IDC_RESUME_GRACE_SPIN 6008
+
+// The history dialog.
+#define IDD_HISTORY 7000
+#define IDC_HISTORY_DAY_LABEL 7001
+#define IDC_HISTORY_DAY 7002
+#define IDC_HISTORY_WEEK_LABEL 7003
+#define IDC_HISTORY_WEEK 7004
+#define IDC_HISTORY_LEGEND 7005
+#define IDC_HISTORY_PERCENT 7006
+#define IDC_HISTORY_LIST_LABEL 7007
+#define IDC_HISTORY_LIST 7008
+#define IDC_HISTORY_OPEN_FILE 7009
 
 // The application manifest.
 #define IDR_MANIFEST 1

@@ -17,6 +17,7 @@
 //   select <title> <id> <index>         selects a drop-down entry as the user would
 //   page <title> <index>                shows that page of a property sheet
 //   state <title> <id>                  prints "<text>|enabled=<0|1>|check=<n>|pos=<n>|count=<n>|focus=<0|1>"
+//   rows <title> <id>                   prints each row of that list view, its cells joined by "|"
 //   clipped <title>                     prints "<id> <reason>" for each control of the shown page
 //                                       that leaves the page or whose text is wider than it
 //   list                                prints "<class> <title>" of each visible top-level window
@@ -151,6 +152,34 @@ void PrintClipped(HWND page) {
   ReleaseDC(page, dc);
 }
 
+// A list view answers with text only into its own process's memory: the item and its
+// buffer are lent there.
+void PrintRows(HWND list) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(list, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  struct Lent {
+    LVITEMW item;
+    wchar_t text[512];
+  };
+  auto* lent = process ? static_cast<Lent*>(VirtualAllocEx(process, nullptr, sizeof(Lent), MEM_COMMIT, PAGE_READWRITE)) : nullptr;
+  if (!lent) return;
+  const int columns = static_cast<int>(SendMessageW(ListView_GetHeader(list), HDM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+    for (int column = 0; column < columns; ++column) {
+      LVITEMW item{};
+      item.iSubItem = column, item.pszText = lent->text, item.cchTextMax = 512;
+      wchar_t text[512] = {};
+      WriteProcessMemory(process, &lent->item, &item, sizeof(item), nullptr);
+      SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&lent->item));
+      ReadProcessMemory(process, lent->text, text, sizeof(text) - sizeof(wchar_t), nullptr);
+      std::printf(column + 1 < columns ? "%s|" : "%s\n", WideToUtf8(text).c_str());
+    }
+  }
+  VirtualFreeEx(process, lent, 0, MEM_RELEASE);
+  CloseHandle(process);
+}
+
 bool WaitFor(const std::wstring& cls, const std::wstring& title, int ms, bool present) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   do {
@@ -207,7 +236,8 @@ int wmain(int argc, wchar_t** argv) {
     PrintClipped(page);
     return 0;
   }
-  if (action == L"set" || action == L"click" || action == L"select" || action == L"page" || action == L"state") {
+  if (action == L"set" || action == L"click" || action == L"select" || action == L"page" || action == L"state" ||
+      action == L"rows") {
     HWND dialog = Find(L"#32770", arg(2));
     if (!dialog) return 1;
     if (action == L"page") return SendMessageW(dialog, PSM_SETCURSEL, _wtoi(arg(3).c_str()), 0) ? 0 : 1;
@@ -216,6 +246,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!control) return 1;
     if (action == L"set") SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(4).c_str()));
     if (action == L"click") PostMessageW(control, BM_CLICK, 0, 0);
+    if (action == L"rows") PrintRows(control);
     if (action == L"select") {
       SendMessageW(control, CB_SETCURSEL, _wtoi(arg(4).c_str()), 0);
       SendMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));

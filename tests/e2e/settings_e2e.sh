@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The settings sheet of the real Moorlink.exe under Wine and Xvfb: every page's controls
 # as loaded, an invalid number, Cancel, OK on the first page alone, and a full edit on
-# all three pages, checked in the INI file, the log and the Startup folder. Screenshots of
-# the three pages go to ARTIFACTS. The test VOICEVOX library lies beside the exe, so the
+# the first three pages, the detail page's limits, checked in the INI file, the log and the
+# Startup folder. Screenshots of the four pages go to ARTIFACTS. The test VOICEVOX library lies beside the exe, so the
 # voice list has entries.
 #
 # usage: settings_e2e.sh WINEPREFIX ARTIFACTS MOORLINK_EXE DRIVER_EXE VOICEVOX_CORE_DLL
@@ -89,8 +89,8 @@ ok() {
 "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
 (cd "$work" && "$wine" Moorlink.exe </dev/null >/dev/null 2>&1; echo "exit $?" >"$work/moorlink.exit") &
 wait_for 60 "the program" has_at_least '[Process][ソフト起動]' 1
-# The first run (no Wi-Fi here) has ended before the settings file is first looked at.
-wait_for 30 "the end of the first run" has_at_least '[Monitor][監視処理終了]' 1
+# The first run (no Wi-Fi here) waits for Wi-Fi before the settings file is first looked at.
+wait_for 30 "the first run to find no Wi-Fi" has_at_least '[Monitor][エラー]' 1
 
 # Cancel writes nothing, also after edits.
 before=$(md5sum <"$ini")
@@ -178,6 +178,30 @@ drive click "$sheet" 5002
 expect_state 5002 'check=0'
 ok
 wait_for 10 "the shortcut to go after unchecking the box" test ! -e "$startup"
+
+# The detail page as loaded (defaults); a bad value on it stops OK with its message, the
+# page shown and the field focused, even when OK is pressed on another page.
+open_sheet
+drive page "$sheet" 3 || fail "no detail page"
+expect_state 6002 '1|' && expect_state 6005 'check=1' && expect_state 6007 '30|'
+dismiss_notices
+shot detail
+fits
+rejected() {  # id message
+  drive click "$sheet" 1 && drive wait '#32770' '入力エラー' 10000 || fail "no input error for field $1"
+  drive texts '#32770' '入力エラー' | grep -q -F "$2" || fail "input error text for field $1"
+  drive key '#32770' '入力エラー' 0x0D && drive gone '#32770' '入力エラー' 5000 || fail "the input error box stayed"
+  expect_state "$1" 'focus=1'
+}
+drive set "$sheet" 6002 0
+rejected 6002 '再接続までの連続失敗回数は 1～10 の範囲で入力して下さい。'
+drive set "$sheet" 6002 3 && drive set "$sheet" 6007 601 && drive page "$sheet" 0
+rejected 6007 'スリープ復帰後の待機時間は 0～600 の範囲で入力して下さい。'
+ini_text | grep -q -E '^(FailuresBeforeReconnect|ResumeGraceSeconds)=' && fail "a rejected page wrote its keys"
+drive set "$sheet" 6007 120 && drive click "$sheet" 6005 && expect_state 6005 'check=0'
+ok
+detail=('FailuresBeforeReconnect=3' 'ResumeGraceSeconds=120' 'UseHistory=false')
+wait_for 10 "after OK on the detail page: ${detail[*]} in the file" ini_has_all "${detail[@]}"
 
 drive command 40001
 wait_for 30 "the program to end" test -f "$work/moorlink.exit"

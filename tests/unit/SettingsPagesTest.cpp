@@ -72,6 +72,37 @@ TEST(MonitorPage, SavesEveryKeyAsTypedAndLogsTheUpdate) {
   EXPECT_EQ(log, std::vector<std::wstring>{L"4|設定更新|ユーザー設定が更新されました。"});
 }
 
+TEST(DetailPage, ValidatesItsLimits) {
+  using R = std::array<NumberReading, 2>;
+  const std::pair<R, int> cases[] = {
+      {R{{{true, 1}, {true, 0}}}, -1},   {R{{{true, 10}, {true, 600}}}, -1}, {R{{{true, 0}, {true, 30}}}, 0},
+      {R{{{true, 11}, {true, 601}}}, 0}, {R{{{true, 2}, {true, 601}}}, 1},   {R{{{true, 2}, {false, 0}}}, 1},
+      {R{{{true, 2}, {true, 4294967295u}}}, 1},
+  };
+  for (const auto& [readings, invalid] : cases) EXPECT_EQ(FirstInvalidNumber(readings, kDetailNumberFields), invalid);
+  EXPECT_EQ(RangeMessage(kDetailNumberFields[0]), L"再接続までの連続失敗回数は 1～10 の範囲で入力して下さい。");
+  EXPECT_EQ(RangeMessage(kDetailNumberFields[1]), L"スリープ復帰後の待機時間は 0～600 の範囲で入力して下さい。");
+}
+
+// Only a change of what the run reads at its start asks for a restart, and is logged.
+TEST(DetailPage, RestartsTheRunOnlyForItsKeys) {
+  test::ScopedSettingsFile ini("[AutoReconnect]\r\nResumeGraceSeconds=900\r\n");
+  const DetailPageValues loaded = LoadDetailPage();
+  EXPECT_EQ(loaded.numbers, (std::array<int, 2>{1, 600}));  // the default, and a stored value clamped
+  EXPECT_TRUE(loaded.useHistory);
+  const std::pair<DetailPageValues, bool> steps[] = {
+      {{{1, 600}, false}, false}, {{{3, 600}, false}, true}, {{{3, 0}, false}, true}, {{{3, 0}, true}, false}};
+  for (const auto& [values, restart] : steps) {
+    int logged = 0;
+    EXPECT_EQ(SaveDetailPage(values, [&](LogCategory, const std::wstring&, const std::wstring&) { ++logged; }, nullptr),
+              restart);
+    EXPECT_EQ(logged, restart ? 1 : 0);
+    const DetailPageValues back = LoadDetailPage();
+    EXPECT_EQ(back.numbers, values.numbers);
+    EXPECT_EQ(back.useHistory, values.useHistory);
+  }
+}
+
 TEST(LogPage, CategoriesSurviveLoggingSwitchedOff) {
   test::ScopedSettingsFile ini("[Log]\r\nUseLog=false\r\nLogPing=false\r\n");
   LogPageValues v = LoadLogPage();
@@ -145,6 +176,7 @@ TEST(SettingsPages, AFailedSaveIsReportedWithThePath) {
       [](const WriteLogFn& log, const NotifyUserFn& tell) { SaveMonitorPage(MonitorPageValues{}, log, tell); },
       [](const WriteLogFn&, const NotifyUserFn& tell) { SaveLogPage(LogPageValues{}, tell); },
       [](const WriteLogFn&, const NotifyUserFn& tell) { SaveOtherPage({2, -1, L"", 60, false}, {}, tell); },
+      [](const WriteLogFn& log, const NotifyUserFn& tell) { SaveDetailPage({{3, 0}, false}, log, tell); },
   };
   for (const auto& save : saves) {
     test::ScopedSettingsFile ini;

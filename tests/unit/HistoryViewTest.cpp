@@ -1,0 +1,63 @@
+#include "app/HistoryView.h"
+
+#include <gtest/gtest.h>
+#include <ctime>
+
+namespace moorlink {
+namespace {
+
+// Local time at a fixed offset from UTC, in minutes.
+LocalTimeFn Zone(int minutes) {
+  return [minutes](WallSeconds t) {
+    const std::time_t shifted = t + minutes * 60;
+    const std::tm tm = *std::gmtime(&shifted);
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0};
+  };
+}
+
+constexpr WallSeconds kTuesdayNoonUtc = 1796731200;  // 2026-12-08 12:00:00 UTC, 21:00 in Tokyo
+
+// The strips' ends and lengths show in where the local hours and midnights fall.
+TEST(HistoryView, AxesFollowLocalTime) {
+  const std::vector<AxisMark> tokyo = WeekAxis(WeekStrip(kTuesdayNoonUtc), Zone(9 * 60));
+  ASSERT_EQ(tokyo.size(), 7u);
+  EXPECT_EQ(tokyo.front(), (AxisMark{2.0 / 168, L"12/2(水)"}));  // Tokyo's midnight is 15:00 UTC
+  EXPECT_EQ(tokyo.back().label, L"12/8(火)");
+  const std::vector<AxisMark> day = DayAxis(DayStrip(kTuesdayNoonUtc), Zone(5 * 60 + 30));
+  ASSERT_EQ(day.size(), 24u);  // half-hour zone: local hours fall between the slots' hours
+  EXPECT_EQ(day[0], (AxisMark{1.0 / 96, L"18時"}));  // 12:30 UTC, a quarter after the strip's start
+  int labelled = 0;
+  for (const AxisMark& mark : day) labelled += mark.label.empty() ? 0 : 1;
+  EXPECT_EQ(labelled, 8);
+}
+
+TEST(HistoryView, AvailabilityIsCutNotRounded) {
+  const WallSeconds now = kTuesdayNoonUtc;
+  HistoryRows rows;
+  EXPECT_EQ(AvailabilityLine(rows, now), L"稼働率 24時間 — ・ 7日 — ・ 30日 —");
+  rows.spans.push_back({now - 86400, now, L"Home", L"127.0.0.1"});
+  rows.outages.push_back({now - 1000, now - 1000 + 35, L"Home", L"127.0.0.1", 1});  // 99.959...%
+  EXPECT_EQ(AvailabilityLine(rows, now), L"稼働率 24時間 99.9% ・ 7日 99.9% ・ 30日 99.9%");
+  rows.outages.clear();
+  EXPECT_EQ(AvailabilityLine(rows, now), L"稼働率 24時間 100.0% ・ 7日 100.0% ・ 30日 100.0%");
+}
+
+TEST(HistoryView, ListsTheLatestOutagesFirst) {
+  const WallSeconds now = kTuesdayNoonUtc;
+  HistoryRows rows;
+  for (int i = 0; i < 120; ++i) {  // file order is by end: starts out of order
+    const WallSeconds start = now - 86400 + (i * 37 % 120) * 60;
+    rows.outages.push_back({start, start + 30, L"Home", L"127.0.0.1", i % 4, OutageEnd::Recovered});
+  }
+  rows.outages[5] = {now - 1, now, L"A\r\nB", L"", 2, OutageEnd::Recovered};                 // still open
+  rows.outages[6] = {now - 10, now - 5, L"Home", L"", 7, OutageEnd::Stopped, true};
+  const std::vector<OutageRow> list = OutageRows(rows, now, Zone(9 * 60));
+  ASSERT_EQ(list.size(), 100u);
+  EXPECT_EQ(list[0], (OutageRow{L"2026/12/08 20:59:59", L"1秒", L"A  B", L"2回", L"継続中"}));
+  EXPECT_EQ(list[1], (OutageRow{L"2026/12/08 20:59:50", L"5秒", L"Home", L"7回", L"監視停止（上限で中止）"}));
+  EXPECT_EQ(list[2].start, L"2026/12/07 22:59:00");   // the others from minute 119 down,
+  EXPECT_EQ(list[99].start, L"2026/12/07 21:20:00");  // without 65 and 102, to minute 20
+}
+
+}  // namespace
+}  // namespace moorlink
