@@ -46,7 +46,7 @@ want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " ==
 # A mistyped name must not make a run that checks nothing.
 cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
   netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
-  shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage acm-report"
+  shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage acm-report outages-told"
 for c in ${MOORLINK_MATRIX_CASES:-}; do
   [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
 done
@@ -478,6 +478,47 @@ if want acm-report; then
   settle amber
   wait_for 20 "the reported failure" has_at_least '[Netsh][接続失敗]「Home」への接続に失敗しました。理由: ' 1
   finish
+fi
+
+# Outages told and recorded. A short loss (one or two failed pings) is an outage with the
+# threshold at 1 and is ignored with it at 3; a long one is announced, answered, its
+# recovery told with its length and commands, and its row read back from the history.
+if want outages-told; then
+  for threshold in 1 3; do
+    begin "outages-told-$threshold"
+    write_ini '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=1' 'PingTimeout=300' \
+      'ReconnectInterval=1' 'MaxRetryCount=0' 'NotifyOnReconnect=true' "FailuresBeforeReconnect=$threshold" \
+      '[Log]' 'UseLog=true'
+    launch
+    settle blue
+    outage
+    wait_for 10 "a failed ping" has_at_least '[Ping][タイムアウト]' 1
+    sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
+    wait_for 10 "an answer after the short loss" eval '[ "$(log | grep -F "[Ping]" | tail -n 1 | grep -c -F "[Ping][成功]")" = 1 ]'
+    detected=$(count '[Monitor][切断検知]')
+    if [ "$threshold" = 1 ]; then
+      [ "$detected" = 1 ] && [ -s "$work/netsh.record" ] || fail "$name: a short loss was no outage"
+      finish
+      continue
+    fi
+    [ "$detected" = 0 ] && [ ! -e "$work/netsh.record" ] || fail "$name: a short loss was taken for an outage"
+    outage
+    wait_for 20 "a reconnect" test -s "$work/netsh.record"
+    sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
+    wait_for 20 "the recovery" has_at_least '[Monitor][接続回復]' 1
+    sleep 3  # Wine shows it once the detection's balloon has had its time
+    shot "$name-balloon"
+    runs=$(wc -l <"$work/netsh.record")
+    log | grep -q -E "\[Monitor\]\[接続回復\]Wi-Fiの接続が回復しました。（切断時間 [0-9]+秒、再接続 $runs回）" ||
+      fail "$name: recovery line: $(log | grep -F '[接続回復]')"
+    finish
+    rows=$(tr -d '\r' <"$work/${user}_history.csv" | sed '1s/^\xEF\xBB\xBF//')
+    echo "$rows" | head -n 1 | grep -q -x '種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方' || fail "history header: $rows"
+    echo "$rows" | grep -q -E "^切断,[0-9/]+ [0-9:]+,[0-9/]+ [0-9:]+,[0-9]+,Home,127\.0\.0\.1,$runs,回復\$" ||
+      fail "no outage row with $runs reconnects: $rows"
+    echo "$rows" | grep -q -E '^監視,.*,Home,127\.0\.0\.1,,$' || fail "no monitored span: $rows"
+    [ "$(echo "$rows" | grep -c '^切断,')" = 1 ] || fail "more than one outage row: $rows"
+  done
 fi
 
 echo "e2e fault matrix: passed"
