@@ -507,8 +507,9 @@ if want outages-told; then
     log | grep -q -E "\[Monitor\]\[接続回復\]Wi-Fiの接続が回復しました。（切断時間 [0-9]+秒、再接続 $runs回）" ||
       fail "$name: recovery line: $(log | grep -F '[接続回復]')"
     finish
-    rows=$(tr -d '\r' <"$work/${user}_history.csv" | sed '1s/^\xEF\xBB\xBF//')
-    echo "$rows" | head -n 1 | grep -q -x '種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方' || fail "history header: $rows"
+    [ "$(head -c 3 "$work/${user}_history.csv" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "history without its BOM"
+    rows=$(tail -c +4 "$work/${user}_history.csv" | tr -d '\r')
+    [ "$(echo "$rows" | head -n 1)" = '種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方' ] || fail "history header: $rows"
     echo "$rows" | grep -q -E "^切断,[0-9/]+ [0-9:]+,[0-9/]+ [0-9:]+,[0-9]+,Home,127\.0\.0\.1,$runs,回復\$" ||
       fail "no outage row with $runs reconnects: $rows"
     echo "$rows" | grep -q -E '^監視,.*,Home,127\.0\.0\.1,,$' || fail "no monitored span: $rows"

@@ -41,6 +41,10 @@ std::vector<std::wstring> ReadLink(const std::wstring& path) {
 class StartupShortcutWinTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // ctest runs these cases in parallel processes of one prefix: one at a time owns the folder.
+    owner_ = CreateMutexW(nullptr, FALSE, L"Local\\MoorlinkStartupShortcutTest");
+    ASSERT_NE(owner_, nullptr);
+    ASSERT_NE(WaitForSingleObject(owner_, 60'000), WAIT_TIMEOUT);
     ASSERT_HRESULT_SUCCEEDED(mta_ = CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     ASSERT_FALSE(PathExists(StartupShortcutPath())) << "a Startup shortcut this test did not make";
     path_ = StartupShortcutPath();
@@ -48,7 +52,9 @@ class StartupShortcutWinTest : public ::testing::Test {
   void TearDown() override {
     if (!path_.empty()) DeleteFileW(path_.c_str());
     if (SUCCEEDED(mta_)) CoUninitialize();
+    if (owner_ != nullptr) ReleaseMutex(owner_), CloseHandle(owner_);
   }
+  HANDLE owner_ = nullptr;
   std::wstring path_;
   HRESULT mta_ = E_FAIL;
 };
