@@ -32,14 +32,10 @@ class HistoryTest : public ::testing::Test {
 
 std::vector<int> Fields(const LocalTime& l) { return {l.year, l.month, l.day, l.hour, l.minute, l.second}; }
 
+// The rows' times are checked by the format tests; here the edges of the way back.
 TEST_F(HistoryTest, LocalTimeBothWays) {
-  const struct { WallSeconds epoch; LocalTime local; } cases[] = {
-      {kT, {2026, 12, 8, 21, 5, 3}}, {0, {1970, 1, 1, 9, 0, 0}},
-      {1709218799, {2024, 2, 29, 23, 59, 59}}, {978274800, {2001, 1, 1, 0, 0, 0}}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(Fields(ToLocalTime(c.epoch)), Fields(c.local));
-    EXPECT_EQ(FromLocalTime(c.local), c.epoch);
-  }
+  EXPECT_EQ(Fields(ToLocalTime(1709218799)), Fields({2024, 2, 29, 23, 59, 59}));
+  EXPECT_EQ(FromLocalTime({2024, 2, 29, 23, 59, 59}), 1709218799);
   for (const LocalTime& t : {LocalTime{2026, 2, 29}, LocalTime{2026, 12, 8, 24}}) EXPECT_FALSE(FromLocalTime(t));
 }
 

@@ -154,10 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                  SsidQueryResult::Denied, {L"", L"home", L"Home"}},
         SsidCase{"DeniedWithoutAMatchUsesPreferredProfile", L"", {L"Office"}, L"", L"Office", L"Office", kAutoTitle,
                  kDenied + L"PC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。", SsidQueryResult::Denied,
-                 {L"Office 2"}},
-        SsidCase{"FailedQueryIsNotConnected", L"", {L"Office"}, L"Cafe", L"Office", L"Office", kAutoTitle,
-                 L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\nPC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。",
-                 SsidQueryResult::Failed}),
+                 {L"Office 2"}}),
     [](const ::testing::TestParamInfo<SsidCase>& info) { return std::string(info.param.name); });
 
 TEST(MonitorRunTest, NoSsidEndsEarlyWithoutPingOrRevival) {
@@ -470,17 +467,14 @@ TEST(MonitorRunTest, WaitsForWifi) {
     const std::wstring told = m.notifications.at(0).message;
     EXPECT_EQ(told.find(L"再接続先のSSIDが見つからない為、監視処理を実行しません。\n"), 0u) << told;
     EXPECT_NE(told.find(c.causeWords), std::wstring::npos) << told;
-    EXPECT_NE(m.logs.at(1).message.find(c.causeWords), std::wstring::npos);
     EXPECT_EQ(m.tips.front(), L"Wi-Fiの準備待ち - Moorlink");
     // Asked at the start and every 30 s; monitoring from the first answer that names a network.
     EXPECT_EQ(std::count(m.order.begin(), m.order.end(), L"connected?"), c.stop ? 2 : 4) << told;
     EXPECT_EQ(m.pings.empty() ? -1 : m.pings[0].at, c.stop ? -1 : 90);
-    EXPECT_EQ(m.tips.back(), L"Moorlink");
   }
 }
 
-// With the radio off an outage launches nothing and counts nothing; it is told once, and
-// once the radio is back the outage is announced and answered as usual.
+// Radio off: nothing launched or counted, told once; radio back: announced and answered.
 TEST(MonitorRunTest, RadioOffLaunchesNothing) {
   ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=2\r\nEnableMonitorRevival=0\r\n"));
   FakeMonitor m;
@@ -493,8 +487,7 @@ TEST(MonitorRunTest, RadioOffLaunchesNothing) {
   EXPECT_EQ(m.icons[2], (Stamped{12, L"101"}));
 }
 
-// The outage history and the recovery: the threshold, the row and the notice, and how an
-// outage ends (answered, a stop, the exit, a sleep, and across a stop at the retry limit).
+// The threshold, the recovery notice and the history row of each way an outage ends.
 struct OutageCase {
   const char* name;
   int threshold;
@@ -532,8 +525,6 @@ TEST_P(MonitorRunOutageTest, TellsAndRecords) {
   EXPECT_EQ(told, c.recovery);
   EXPECT_EQ(std::count(m.notifications.begin(), m.notifications.end(), Notification{told, L"接続回復", NotifyKind::Info}),
             told.empty() ? 0 : 1);
-  ASSERT_FALSE(m.spans.empty());
-  EXPECT_EQ(m.spans.front().start, kWallAtT);
 }
 
 OutageRecord Row(WallSeconds start, WallSeconds end, int reconnects, OutageEnd how) {
@@ -568,10 +559,8 @@ TEST(MonitorRunTest, OutageSpansTheRetryLimit) {
   EXPECT_THAT(m.outages, IsEmpty());
   m.Run();
   ASSERT_EQ(m.outages.size(), 1u);
-  EXPECT_TRUE(m.outages[0].retryLimit);
-  EXPECT_EQ(m.outages[0].how, OutageEnd::Recovered);
-  EXPECT_EQ(m.outages[0].reconnects, 2);
-  EXPECT_EQ(m.logs.back().title, L"監視処理終了");
+  EXPECT_EQ(m.outages[0], (OutageRecord{m.outages[0].start, m.outages[0].end, L"Home", L"127.0.0.1", 2,
+                                        OutageEnd::Recovered, true}));
   EXPECT_EQ(std::count_if(m.logs.begin(), m.logs.end(), [](auto& l) { return l.title == L"接続回復"; }), 1);
 }
 

@@ -174,6 +174,7 @@ TEST_F(RunReconnectCommandTest, ACommandThatCannotStartLogsAnEmptyTitle) {
 
 // Reports what it is given, after letting something happen during the first wait.
 struct FakeWatch : ConnectionWatch {
+  FakeWatch(ConnectionReport r, std::function<void()> m) : report(std::move(r)), meanwhile(std::move(m)) {}
   ConnectionReport report;
   std::function<void()> meanwhile;
   ConnectionReport WaitForReport(std::chrono::milliseconds) override {
@@ -202,20 +203,15 @@ TEST_F(RunReconnectCommandTest, WindowsReportIsLoggedAfterTheCommandsLineUnlessS
     std::filesystem::remove(ToFsPath(LogFile()));
     ReconnectCommandBusy.store(true);
     bool watching = false;
-    RunReconnectCommandWith(
-        L"Home",
-        [&](const std::wstring&) {
-          EXPECT_TRUE(watching);  // a report that comes while netsh runs is not missed
-          return CommandOutcome{L"出力"};
-        },
-        [&](const std::wstring& ssid) {
-          watching = ssid == L"Home";
-          auto watch = std::make_unique<FakeWatch>();
-          watch->report = c.report;
-          watch->meanwhile = c.meanwhile;
-          return watch;
-        },
-        std::chrono::milliseconds(30));
+    // The watch starts before netsh: a report that comes while netsh runs is not missed.
+    const CommandRunner netsh = [&](const std::wstring&) {
+      EXPECT_TRUE(watching);
+      return CommandOutcome{L"出力"};
+    };
+    RunReconnectCommandWith(L"Home", netsh, [&](const std::wstring& ssid) {
+      watching = ssid == L"Home";
+      return std::make_unique<FakeWatch>(c.report, c.meanwhile);
+    }, std::chrono::milliseconds(30));
     EXPECT_EQ(LogBytes(), kBom + NetshLine(L"出力", command) + c.lines) << c.lines;
   }
 }

@@ -27,9 +27,8 @@
 //       ERROR_ACCESS_DENIED (5); "query" only for the current connection, as when location
 //       access is not allowed.
 //   acm complete|fail <reason-code>
-//       An ACM connection_complete or connection_attempt_fail notification for the first
-//       interface's first profile. A thread of the double sends them all, in file order,
-//       about 200 ms after each ACM registration.
+//       An ACM connection_complete or connection_attempt_fail for the first interface's first
+//       profile; a thread sends them all in file order about 200 ms after each registration.
 // Example:
 //   interface {6c8b7a34-1f0e-4d2a-9b3c-0a1b2c3d4e5f} 1 486f6d65
 //   profile Home
@@ -50,7 +49,6 @@
 //   enum <result>                      query <interface index|?> <opcode> <result>
 //   profiles <interface index|?> <result>
 //   register <source> <result>         notify <notification code> <reason code>
-//   reason <reason code> <result>
 //   alloc <interfaces|connection|profiles|radio>
 //   free <interfaces|connection|profiles|radio>   or "free bad" for a block not handed out
 //                                           (or already freed)
@@ -204,10 +202,9 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
       scenario.interfaces.back().profiles.push_back(name);
     } else if (words[0] == "radio") {
       auto onOff = [](const std::string& w, bool& off) { return (off = w == "off") || w == "on"; };
-      if (scenario.interfaces.empty() || words.size() != 3 || !onOff(words[1], scenario.interfaces.back().softwareOff) ||
-          !onOff(words[2], scenario.interfaces.back().hardwareOff)) {
+      Interface* last = scenario.interfaces.empty() ? nullptr : &scenario.interfaces.back();
+      if (!last || words.size() != 3 || !onOff(words[1], last->softwareOff) || !onOff(words[2], last->hardwareOff))
         return error = bad, false;
-      }
     } else if (words[0] == "acm" && words.size() == 3 && (words[1] == "complete" || words[1] == "fail")) {
       scenario.acm.emplace_back(words[1] == "complete" ? wlan_notification_acm_connection_complete
                                                        : wlan_notification_acm_connection_attempt_fail,
@@ -360,7 +357,6 @@ __declspec(dllexport) DWORD WINAPI WlanReasonCodeToString(DWORD dwReasonCode, DW
   DWORD result = ERROR_SUCCESS;
   if (pStringBuffer == nullptr || dwBufferSize == 0 || pReserved != nullptr) result = ERROR_INVALID_PARAMETER;
   else lstrcpynW(pStringBuffer, (L"スクリプトの理由（コード " + std::to_wstring(dwReasonCode) + L"）").c_str(), dwBufferSize);
-  Log("reason " + std::to_string(dwReasonCode) + " " + std::to_string(result));
   return result;
 }
 
@@ -408,16 +404,12 @@ __declspec(dllexport) DWORD WINAPI WlanQueryInterface(HANDLE hClientHandle, cons
   else if (OpCode == wlan_intf_opcode_radio_state) {  // never gated by location access
     const Interface& item = scenario->interfaces[index];
     auto* radio = static_cast<WLAN_RADIO_STATE*>(Allocate(sizeof(WLAN_RADIO_STATE), 3));
-    if (radio == nullptr) {
-      result = ERROR_NOT_ENOUGH_MEMORY;
-    } else {
-      radio->dwNumberOfPhys = 1;
-      radio->PhyRadioState[0].dot11SoftwareRadioState = item.softwareOff ? dot11_radio_state_off : dot11_radio_state_on;
-      radio->PhyRadioState[0].dot11HardwareRadioState = item.hardwareOff ? dot11_radio_state_off : dot11_radio_state_on;
-      *pdwDataSize = sizeof(WLAN_RADIO_STATE);
-      *ppData = radio;
-      if (pWlanOpcodeValueType != nullptr) *pWlanOpcodeValueType = wlan_opcode_value_type_query_only;
-    }
+    if (radio == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+    radio->dwNumberOfPhys = 1;
+    radio->PhyRadioState[0].dot11SoftwareRadioState = item.softwareOff ? dot11_radio_state_off : dot11_radio_state_on;
+    radio->PhyRadioState[0].dot11HardwareRadioState = item.hardwareOff ? dot11_radio_state_off : dot11_radio_state_on;
+    *pdwDataSize = sizeof(WLAN_RADIO_STATE);
+    *ppData = radio;
     Log("query " + IndexText(index) + " " + std::to_string(static_cast<int>(OpCode)) + " " + std::to_string(result));
     return result;
   } else if (OpCode != wlan_intf_opcode_current_connection) result = ERROR_NOT_SUPPORTED;
