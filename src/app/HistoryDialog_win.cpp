@@ -11,6 +11,8 @@
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
 #include "log/History.h"
+#include "monitor/MonitorRun.h"
+#include "monitor/OutageBook.h"
 #include "resources/resource.h"
 
 namespace moorlink {
@@ -98,7 +100,8 @@ void FillList(HWND list, const std::vector<OutageRow>& rows) {
 
 void Refresh(HWND dialog) {
   const WallSeconds now = CurrentWallSeconds();
-  const HistoryRows rows = HistorySnapshot(now);
+  HistoryRows rows = HistorySnapshot(now);
+  ProcessOutageBook().AddOpenRows(rows, MonotonicNowNs());
   for (auto [strip, window] : {std::pair{&g_day, DayStrip(now)}, std::pair{&g_week, WeekStrip(now)}}) {
     strip->window = window;
     strip->slots = HistorySlots(rows, window.from, window.to, window.count);

@@ -38,11 +38,9 @@ MonitorPorts SystemMonitorPorts(ShellPorts shell) {
   p.NotifyUserWithLink = std::move(shell.NotifyUserWithLink);
   p.WriteLog = WriteLog;
   p.StartRevivalTimer = StartRevivalTimer;
-  p.WallNow = CurrentWallSeconds;
-  p.RecordOutage = RecordOutage;
-  p.RecordSpan = RecordSpan;
-  p.SetOpenOutage = SetOpenOutage;
-  p.SetOpenSpan = SetOpenSpan;
+  p.NotifyOnReconnect = ReadNotifyOnReconnect;
+  p.RevivalSeconds = ReadRevivalSeconds;
+  p.History = StoreHistoryPorts();
   p.Now = MonotonicNowNs;
   p.Sleep = SleepMilliseconds;
   return p;
@@ -59,7 +57,10 @@ ShellPorts ProgramShellPorts() {
 
 void WireMonitor() {
   ControllerPorts controller;
-  controller.MonitorRun = [ports = SystemMonitorPorts(ProgramShellPorts())] { MonitorRun(ports); };
+  // The settings are read as each run starts, so that a saved change takes effect in the next one.
+  controller.MonitorRun = [ports = SystemMonitorPorts(ProgramShellPorts())] {
+    MonitorRun(ports, ReadMonitorSettings(), ProcessRunSignals, ProcessOutageBook());
+  };
   controller.NotifyUser = NotifyUser;
   controller.WriteLog = WriteLog;
   SetControllerPorts(std::move(controller));

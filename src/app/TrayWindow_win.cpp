@@ -227,11 +227,11 @@ bool OnCommand(HWND window, int command) {
 void OnPowerBroadcast(WPARAM event) {
   switch (event) {
     case PBT_APMSUSPEND:
-      NoteSystemSuspend();
+      NoteSystemSuspend(MonotonicNowNs());
       break;
     case PBT_APMRESUMEAUTOMATIC:
     case PBT_APMRESUMESUSPEND:
-      NoteSystemResume();
+      NoteSystemResume(MonotonicNowNs());
       break;
   }
 }

@@ -19,7 +19,7 @@ namespace {
 constexpr std::string_view kHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方";
 constexpr std::string_view kKindOutage = "切断";
 constexpr std::string_view kKindSpan = "監視";
-constexpr std::string_view kEndTexts[] = {"回復", "監視停止", "プログラム終了", "スリープ"};
+constexpr std::string_view kEndTexts[] = {"回復", "監視停止", "プログラム終了", "スリープ", "Windows終了"};
 constexpr std::string_view kRetryLimitMark = "（上限で中止）";
 constexpr size_t kFieldCount = 8;
 // Far above any SSID (32 bytes) or address; it bounds how far a stray quote makes the

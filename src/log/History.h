@@ -24,7 +24,7 @@ using WallSeconds = int64_t;
 WallSeconds CurrentWallSeconds();
 
 // How an outage ended.
-enum class OutageEnd { Recovered, Stopped, ProgramExit, Sleep };
+enum class OutageEnd { Recovered, Stopped, ProgramExit, Sleep, SessionEnd };
 
 struct OutageRecord {
   WallSeconds start = 0;
@@ -34,6 +34,7 @@ struct OutageRecord {
   int reconnects = 0;        // reconnect commands launched in it
   OutageEnd how = OutageEnd::Recovered;
   bool retryLimit = false;   // monitoring stopped at the retry limit during it
+  bool open = false;         // still going on (never in the file)
   bool operator==(const OutageRecord&) const = default;
 };
 
@@ -42,6 +43,7 @@ struct MonitoredSpan {
   WallSeconds end = 0;
   std::wstring ssid;
   std::wstring target;
+  bool open = false;
   bool operator==(const MonitoredSpan&) const = default;
 };
 

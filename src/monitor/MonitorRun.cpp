@@ -7,16 +7,16 @@
 
 #include "common/Product.h"
 #include "log/LogWriter.h"
-#include "settings/Settings.h"
 
 namespace moorlink {
 
+constinit RunSignals ProcessRunSignals;
 std::atomic<bool> MonitorRunning{false};
-std::atomic<bool> StopRequested{false};
+constinit std::atomic<bool>& StopRequested = ProcessRunSignals.stopRequested;
+constinit std::atomic<bool>& ExitRequested = ProcessRunSignals.exitRequested;
+constinit std::atomic<bool>& SystemSuspended = ProcessRunSignals.suspended;
+constinit std::atomic<int64_t>& LastResumeNs = ProcessRunSignals.lastResumeNs;
 std::atomic<bool> ReconnectCommandBusy{false};
-std::atomic<bool> ExitRequested{false};
-std::atomic<bool> SystemSuspended{false};
-std::atomic<int64_t> LastResumeNs{0};
 std::atomic<bool> LocationNoticeGiven{false};
 
 namespace {
@@ -26,35 +26,12 @@ constexpr int64_t kNsPerMs = 1'000'000;
 // A tick this much later than its longest regular distance (one second of waiting plus a
 // ping that timed out) means the system slept in between.
 constexpr int64_t kWakeGapNs = 30 * kNsPerSecond;
-// A run still ticking this long after a suspend notice is awake, whether the sleep never
-// came or its resume notice was lost: it must not stay paused for good.
-constexpr int64_t kStaleSuspendNs = 60 * kNsPerSecond;
-
 int64_t WholeSecondsBetween(int64_t from, int64_t to) { return (to - from) / kNsPerSecond; }
-
-// An outage as the run keeps it: its row so far and its start on the monotonic clock.
-struct OpenOutage {
-  OutageRecord row;
-  int64_t startNs = 0;
-  std::function<void(const OutageRecord&)> record;
-  std::function<WallSeconds()> wallNow;
-  std::function<void(std::optional<OutageRecord>)> setOpen;
-};
-// Handed from a run stopped at the retry limit to the next run, or ended at exit. Runs
-// follow one another, but the exit may come from another thread.
-std::mutex g_carriedLock;
-std::optional<OpenOutage> g_carried;
-
-void Close(OpenOutage& outage, OutageEnd how) {
-  outage.row.how = how;
-  outage.row.end = outage.wallNow ? outage.wallNow() : outage.row.start;
-  if (outage.setOpen) outage.setOpen(std::nullopt);
-  if (outage.record) outage.record(outage.row);
-}
 
 class Run {
  public:
-  explicit Run(const MonitorPorts& ports) : p_(ports) {}
+  Run(const MonitorPorts& ports, const MonitorSettings& settings, RunSignals& signals, OutageBook& book)
+      : p_(ports), s_(settings), signals_(signals), book_(book) {}
 
   void Execute() {
     p_.WriteLog(LogCategory::Monitor, L"監視処理開始", L"切断監視処理を開始しました。");
@@ -63,15 +40,12 @@ class Run {
       if (!ChooseSsid()) return;
       ChoosePingTarget();
       Announce();
-      TakeCarriedOutage();
-      OpenSpan();
+      book_.RunStarts(p_.History, ssid_, target_, p_.Now());
       Loop();
-      CloseSpan();
-      EndOutageAtRunEnd();
+      EndInBook();
       Finish();
     } catch (...) {
-      CloseSpan();
-      EndOutageAtRunEnd();
+      EndInBook();
       // Whatever went wrong, the user must not be left with a "monitoring" icon.
       p_.WriteLog(LogCategory::Monitor, L"エラー", L"監視処理で予期しないエラーが発生した為、監視処理を終了。");
       p_.SetTrayIcon(kIconStopped);
@@ -97,7 +71,7 @@ class Run {
     for (;;) {
       for (int i = 0; i < kWifiWaitSeconds; ++i) {
         WaitOneSecond();
-        if (StopRequested.load()) {
+        if (signals_.stopRequested.load()) {
           p_.SetTrayTip(kProductTitle);
           return false;
         }
@@ -125,7 +99,7 @@ class Run {
   }
 
   bool TryChooseSsid() {
-    const std::wstring target = TargetSSID();
+    const std::wstring& target = s_.targetSsid;
     runTitle_ = L"再接続先SSIDユーザー設定";
     ssid_ = target;
     ssidMessage_ = L"ユーザー設定のSSID「" + ssid_ + L"」を再接続先にしました。";
@@ -173,7 +147,7 @@ class Run {
   }
 
   void ChoosePingTarget() {
-    const std::wstring address = PingAddress();
+    const std::wstring& address = s_.pingAddress;
     target_ = address;
     pingNote_ = L"（Ping先はユーザー設定の「" + target_ + L"」です。）";
     if (address.empty() || p_.InetPtonW(address) != 1) {
@@ -193,70 +167,89 @@ class Run {
     p_.NotifyUser(ssidMessage_ + L"\n" + pingNote_, runTitle_, NotifyKind::Info);
     p_.WriteLog(LogCategory::Monitor, runTitle_, ssidMessage_ + pingNote_);
     TellLocationAccess();
-    pingTimeoutMs_ = static_cast<uint32_t>(PingTimeout());
-    pingInterval_ = PingInterval();
-    reconnectInterval_ = ReconnectInterval();
-    maxRetryCount_ = MaxRetryCount();
-    graceSeconds_ = ResumeGraceSeconds();
-    failuresBeforeReconnect_ = FailuresBeforeReconnect();
     // A run started just after a wake (by the revival timer, say) still owes the grace.
-    seenResume_ = LastResumeNs.load();
+    seenResume_ = signals_.lastResumeNs.load();
     const int64_t now = p_.Now();
-    if (seenResume_ != 0 && now - seenResume_ < graceSeconds_ * kNsPerSecond) BeginGrace(seenResume_);
+    if (seenResume_ != 0 && now - seenResume_ < s_.graceSeconds * kNsPerSecond) BeginGrace(seenResume_);
   }
 
   void Loop() {
-    if (StopRequested.load()) return;
-    while (maxRetryCount_ == 0 || retryCount_ < maxRetryCount_) {
+    if (signals_.stopRequested.load()) return;
+    while (s_.maxRetryCount == 0 || retryCount_ < s_.maxRetryCount) {
       Tick();
       WaitOneSecond();
-      if (StopRequested.load()) break;
+      if (signals_.stopRequested.load()) break;
     }
   }
 
+  // One tick, in phases: power and wake; a ping when one is due; then what its answer or
+  // its failure decides.
   void Tick() {
     const int64_t now = p_.Now();
-    if (graceSeconds_ > 0 && PausedForSleep(now)) return;
+    if (FollowPower(now)) return;
     InGrace(now);
-    if (lastPingOk_ && WholeSecondsBetween(lastPingTime_, now) < pingInterval_) {
-      ResetOutage();
+    book_.Checkpoint(now);
+    if (!PingDue(now)) {
+      BackToMonitoring();
       return;
     }
-    const bool ok = p_.PingOnce(target_, pingTimeoutMs_);
+    const bool ok = p_.PingOnce(target_, s_.pingTimeoutMs);
     lastPingOk_ = ok;
     lastPingTime_ = now;
     if (ok) {
-      if (graceUntil_ != 0) EndGrace(L"Pingの応答を確認した為、通常の監視に戻ります。");
-      failedPings_ = 0;
-      TellRecovery();
-      ResetOutage();
-      return;
+      OnAnswer();
+    } else {
+      OnFailure(p_.Now());
     }
-    const int64_t t = p_.Now();
+  }
+
+  bool PingDue(int64_t now) const {
+    return !lastPingOk_ || WholeSecondsBetween(lastPingTime_, now) >= s_.pingInterval;
+  }
+
+  void OnAnswer() {
+    if (graceUntil_ != 0) EndGrace(L"Pingの応答を確認した為、通常の監視に戻ります。");
+    failedPings_ = 0;
+    TellRecovery();
+    BackToMonitoring();
+  }
+
+  void OnFailure(int64_t t) {
     // A suspend notice that came while the ping waited: nothing is launched into the sleep.
-    if (graceSeconds_ > 0 && SystemSuspended.load()) return;
+    if (s_.graceSeconds > 0 && signals_.suspended.load()) return;
     // Just after a wake Wi-Fi is still reassociating: a failure is neither announced nor
     // answered with a command, and it does not count.
     if (InGrace(t)) return;
-    // One lost ping on a busy network is no outage yet.
-    if (++failedPings_ < failuresBeforeReconnect_) return;
-    if (announced_ && !outage_) OpenOutageRow(t);  // an outage going on after a wake
-    if (WholeSecondsBetween(lastReconnectTime_, t) < reconnectInterval_) return;
+    if (!PastThreshold()) return;
+    if (announced_) book_.OutageBegins(t);  // an outage going on after a wake
+    if (WholeSecondsBetween(lastReconnectTime_, t) < s_.reconnectInterval) return;
     if (RadioOff()) {
-      // A command cannot help with the radio off; asked again at the reconnect pace.
+      // A command cannot help with the radio off; asked again at the reconnect pace. The
+      // time without a radio is outage time all the same: the PC had no network.
+      book_.OutageBegins(t);
       EnsureIcon(kIconReconnecting);
       lastReconnectTime_ = t;
       return;
     }
-    if (!announced_) {
-      if (NotifyOnReconnect()) {
-        p_.NotifyUser(L"Wi-Fiの切断を検知しました。再接続を試みます。", L"Wi-Fi切断検知", NotifyKind::Warning);
-      }
-      p_.WriteLog(LogCategory::Monitor, L"切断検知", L"Wi-Fiの切断を検知。再接続処理に移行。");
-      announced_ = true;
-      if (!outage_) OpenOutageRow(t);
-    }
+    AnnounceOutage(t);
     EnsureIcon(kIconReconnecting);
+    LaunchReconnect(t);
+  }
+
+  // One lost ping on a busy network is no outage yet.
+  bool PastThreshold() { return ++failedPings_ >= s_.failuresBeforeReconnect; }
+
+  void AnnounceOutage(int64_t t) {
+    if (announced_) return;
+    if (p_.NotifyOnReconnect()) {
+      p_.NotifyUser(L"Wi-Fiの切断を検知しました。再接続を試みます。", L"Wi-Fi切断検知", NotifyKind::Warning);
+    }
+    p_.WriteLog(LogCategory::Monitor, L"切断検知", L"Wi-Fiの切断を検知。再接続処理に移行。");
+    announced_ = true;
+    book_.OutageBegins(t);
+  }
+
+  void LaunchReconnect(int64_t t) {
     if (ReconnectCommandBusy.exchange(true)) return;  // the previous command still runs
     bool started = false;
     try {
@@ -283,120 +276,68 @@ class Run {
     }
     ++retryCount_;
     lastReconnectTime_ = t;
-    if (outage_) {
-      ++outage_->row.reconnects;
-      Publish();
-    }
-  }
-
-  // --- The outage history -----------------------------------------------------------
-
-  WallSeconds Wall() const { return p_.WallNow ? p_.WallNow() : 0; }
-
-  void OpenOutageRow(int64_t startNs) {
-    OpenOutage o;
-    o.row.start = Wall();
-    o.row.ssid = ssid_;
-    o.row.target = target_;
-    o.startNs = startNs;
-    o.record = p_.RecordOutage;
-    o.wallNow = p_.WallNow;
-    o.setOpen = p_.SetOpenOutage;
-    outage_ = std::move(o);
-    Publish();
-  }
-
-  void Publish() {
-    if (outage_ && p_.SetOpenOutage) p_.SetOpenOutage(outage_->row);
-  }
-
-  // The outage a run stopped at the retry limit left open is this run's until it ends.
-  void TakeCarriedOutage() {
-    std::lock_guard lock(g_carriedLock);
-    if (!g_carried) return;
-    outage_ = std::move(g_carried);
-    g_carried.reset();
-    // Its ports may be another run's copies; this run's are the same functions.
-    outage_->startNs = p_.Now() - (Wall() - outage_->row.start) * kNsPerSecond;
+    book_.CommandLaunched();
   }
 
   void TellRecovery() {
-    if (!outage_) return;
-    const int64_t seconds = (p_.Now() - outage_->startNs) / kNsPerSecond;
-    const std::wstring text = L"Wi-Fiの接続が回復しました。（切断時間 " + DurationText(seconds) + L"、再接続 " +
-                              std::to_wstring(outage_->row.reconnects) + L"回）";
+    const std::optional<OutageSummary> outage = book_.Answered(p_.Now());
+    if (!outage) return;
+    const std::wstring text = L"Wi-Fiの接続が回復しました。（切断時間 " + DurationText(outage->seconds) + L"、再接続 " +
+                              std::to_wstring(outage->reconnects) + L"回）";
     p_.WriteLog(LogCategory::Monitor, L"接続回復", text);
-    if (NotifyOnReconnect()) p_.NotifyUser(text, L"接続回復", NotifyKind::Info);
-    Close(*outage_, OutageEnd::Recovered);
-    outage_.reset();
+    if (p_.NotifyOnReconnect()) p_.NotifyUser(text, L"接続回復", NotifyKind::Info);
   }
 
-  void EndOutage(OutageEnd how) {
-    if (!outage_) return;
-    Close(*outage_, how);
-    outage_.reset();
-  }
-
-  void EndOutageAtRunEnd() {
-    if (!outage_) return;
-    if (StopRequested.load()) {
-      EndOutage(ExitRequested.load() ? OutageEnd::ProgramExit : OutageEnd::Stopped);
-      return;
+  // Stopped by the user, a restart or the exit, the outage ends; stopped at the retry
+  // limit, it goes on into the next run.
+  void EndInBook() {
+    std::optional<OutageEnd> how;
+    if (signals_.stopRequested.load()) {
+      how = signals_.exitRequested.load() ? OutageEnd::ProgramExit : OutageEnd::Stopped;
     }
-    // Stopped at the retry limit: the same outage goes on until a later run sees it end.
-    outage_->row.retryLimit = true;
-    std::lock_guard lock(g_carriedLock);
-    g_carried = std::move(outage_);
-    outage_.reset();
+    book_.RunEnds(how, p_.Now());
   }
 
-  void OpenSpan() {
-    span_ = MonitoredSpan{Wall(), 0, ssid_, target_};
-    if (p_.SetOpenSpan) p_.SetOpenSpan(span_);
+  // Power and wake. The history follows every notice and every gap in the ticks; the run
+  // itself pauses and grants a grace only when a grace is set. True while paused.
+  bool FollowPower(int64_t now) {
+    const bool gap =
+        lastTickAt_ != 0 && now - lastTickAt_ > kNsPerSecond + s_.pingTimeoutMs * kNsPerMs + kWakeGapNs;
+    if (gap) book_.SleptBetween(lastTickAt_, now);
+    book_.AwakeIfStale(now);
+    lastTickAt_ = now;
+    return s_.graceSeconds > 0 && PausedForSleep(now, gap);
   }
 
-  void CloseSpan() {
-    if (!span_) return;
-    span_->end = Wall();
-    if (p_.SetOpenSpan) p_.SetOpenSpan(std::nullopt);
-    if (p_.RecordSpan) p_.RecordSpan(*span_);
-    span_.reset();
-  }
-
-  // Applies the power notices and detects an unannounced wake; true while the system is
-  // suspended, when the tick neither pings nor launches and the outage state stays.
-  bool PausedForSleep(int64_t now) {
-    bool asleep = SystemSuspended.load();
+  // Applies the power notices to the run; true while the system is suspended, when the
+  // tick neither pings nor launches and the outage state stays.
+  bool PausedForSleep(int64_t now, bool unannouncedWake) {
+    bool asleep = signals_.suspended.load();
     if (asleep && !paused_) {
       p_.WriteLog(LogCategory::Monitor, L"スリープ", L"スリープに入る為、監視を一時停止。");
-      // The history ends the outage and the monitored time here; the run keeps its count.
-      EndOutage(OutageEnd::Sleep);
-      CloseSpan();
       graceUntil_ = 0;  // the next wake begins a grace of its own
       pausedSince_ = now;
     }
     bool staleSuspend = false;
     if (asleep && paused_ && now - pausedSince_ > kStaleSuspendNs) {
+      // Still ticking this long after the notice: awake, whether the sleep never came or
+      // its resume notice was lost. It must not stay paused for good.
       bool expected = true;
-      SystemSuspended.compare_exchange_strong(expected, false);
+      signals_.suspended.compare_exchange_strong(expected, false);
       asleep = false;
       staleSuspend = true;
     }
-    if (paused_ && !asleep) OpenSpan();
     paused_ = asleep;
-    const int64_t resumed = LastResumeNs.load();
+    const int64_t resumed = signals_.lastResumeNs.load();
     const bool announcedWake = resumed != seenResume_;
     seenResume_ = resumed;
-    const bool unannouncedWake =
-        lastTickAt_ != 0 && now - lastTickAt_ > kNsPerSecond + pingTimeoutMs_ * kNsPerMs + kWakeGapNs;
-    lastTickAt_ = now;
     if (asleep) return true;
     if (announcedWake || unannouncedWake || staleSuspend) BeginGrace(announcedWake ? std::min(resumed, now) : now);
     return false;
   }
 
   void BeginGrace(int64_t from) {
-    const int64_t until = from + graceSeconds_ * kNsPerSecond;
+    const int64_t until = from + s_.graceSeconds * kNsPerSecond;
     if (graceUntil_ != 0) {
       // A second notice of the same wake (automatic, then user present) only extends it.
       graceUntil_ = std::max(graceUntil_, until);
@@ -404,7 +345,7 @@ class Run {
     }
     graceUntil_ = until;
     p_.WriteLog(LogCategory::Monitor, L"スリープ復帰",
-                L"スリープからの復帰を検知。" + std::to_wstring(graceSeconds_) + L"秒間は切断と判定しません。");
+                L"スリープからの復帰を検知。" + std::to_wstring(s_.graceSeconds) + L"秒間は切断と判定しません。");
   }
 
   // Ends an expired grace; true while the grace lasts.
@@ -432,7 +373,7 @@ class Run {
     return true;
   }
 
-  void ResetOutage() {
+  void BackToMonitoring() {
     retryCount_ = 0;
     announced_ = false;
     radioOffTold_ = false;
@@ -454,12 +395,11 @@ class Run {
   void Finish() {
     p_.SetTrayIcon(kIconStopped);
     p_.SetTrayTip(kProductTitle);
-    if (StopRequested.load()) {
+    if (signals_.stopRequested.load()) {
       p_.WriteLog(LogCategory::Monitor, L"監視処理手動中止", L"ユーザーの何らかのアクションにより、監視処理を中止。");
       return;
     }
-    if (EnableMonitorRevival()) {
-      const int n = MonitorRevivalInterval();
+    if (const int n = p_.RevivalSeconds(); n > 0) {
       p_.StartRevivalTimer(n);
       const std::wstring text = L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。\n「" +
                                 std::to_wstring(n) + L"」秒後に監視処理を自動復活させます。";
@@ -475,28 +415,23 @@ class Run {
   }
 
   const MonitorPorts& p_;
+  const MonitorSettings& s_;
+  RunSignals& signals_;
+  OutageBook& book_;
   std::wstring runTitle_;
   std::wstring ssid_;
   std::wstring ssidMessage_;
   std::wstring target_;
   std::wstring pingNote_;
-  uint32_t pingTimeoutMs_ = 2000;
-  int pingInterval_ = 10;
-  int reconnectInterval_ = 5;
-  int maxRetryCount_ = 20;
   int32_t retryCount_ = 0;
   bool announced_ = false;
   int failedPings_ = 0;  // in a row, outside a grace
-  int failuresBeforeReconnect_ = 1;
-  std::optional<OpenOutage> outage_;
-  std::optional<MonitoredSpan> span_;
   bool radioOffTold_ = false;
   bool locationDenied_ = false;
   bool lastPingOk_ = false;
   int64_t lastPingTime_ = 0;
   int64_t lastReconnectTime_ = 0;
   int shownIcon_ = -1;
-  int graceSeconds_ = 0;
   int64_t graceUntil_ = 0;  // 0: no grace
   int64_t pausedSince_ = 0;
   int64_t seenResume_ = 0;
@@ -506,36 +441,41 @@ class Run {
 
 }  // namespace
 
-void MonitorRun(const MonitorPorts& ports) noexcept {
+void MonitorRun(const MonitorPorts& ports, const MonitorSettings& settings, RunSignals& signals,
+                OutageBook& book) noexcept {
   struct ClearRunningLast {
     ~ClearRunningLast() { MonitorRunning.store(false); }
   } clearRunning;
   try {
-    Run(ports).Execute();
+    Run(ports, settings, signals, book).Execute();
   } catch (...) {
     // The end line has been written by then; a thread body must not let anything escape.
   }
 }
 
-void EndCarriedOutage(OutageEnd how) noexcept {
+void MonitorRun(const MonitorPorts& ports) noexcept {
   try {
-    std::optional<OpenOutage> carried;
-    {
-      std::lock_guard lock(g_carriedLock);
-      carried = std::move(g_carried);
-      g_carried.reset();
-    }
-    if (carried) Close(*carried, how);
+    MonitorPorts withSettings = ports;
+    if (!withSettings.NotifyOnReconnect) withSettings.NotifyOnReconnect = ReadNotifyOnReconnect;
+    if (!withSettings.RevivalSeconds) withSettings.RevivalSeconds = ReadRevivalSeconds;
+    MonitorRun(withSettings, ReadMonitorSettings(), ProcessRunSignals, ProcessOutageBook());
   } catch (...) {
+    MonitorRunning.store(false);  // out of memory before the run began
   }
 }
 
-void NoteSystemSuspend() { SystemSuspended.store(true); }
+void EndCarriedOutage(OutageEnd how) noexcept { ProcessOutageBook().EndCarried(how, MonotonicNowNs()); }
 
-void NoteSystemResume() {
+void NoteSystemSuspend(int64_t atNs) {
+  ProcessOutageBook().Suspend(atNs);
+  SystemSuspended.store(true);
+}
+
+void NoteSystemResume(int64_t atNs) {
   // Stamped first: a run that sees the suspension end also sees this wake.
-  LastResumeNs.store(MonotonicNowNs());
+  LastResumeNs.store(atNs);
   SystemSuspended.store(false);
+  ProcessOutageBook().Awake(atNs);
 }
 
 int64_t MonotonicNowNs() {

@@ -6,29 +6,39 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-
 #include <vector>
-
-#include <optional>
 
 #include "log/History.h"
 #include "log/LogCategory.h"
+#include "monitor/MonitorSettings.h"
+#include "monitor/OutageBook.h"
 #include "monitor/WifiQueries.h"
 #include "notify/NotifyKind.h"
 
 namespace moorlink {
 
-// Process-wide flags shared with the controller and the reconnect command runner.
+// The process-wide flags a run reads, in one object it is handed.
+struct RunSignals {
+  // Set by the controller's stop; the run only reads it.
+  std::atomic<bool> stopRequested{false};
+  // Set by the program's exit before it stops the run: an outage open then ended by the exit.
+  std::atomic<bool> exitRequested{false};
+  // The system's power state, from the window's power messages: true from the suspend
+  // notice to the next resume notice.
+  std::atomic<bool> suspended{false};
+  // MonotonicNowNs at the latest resume notice; 0 until the first one.
+  std::atomic<int64_t> lastResumeNs{0};
+};
+extern RunSignals ProcessRunSignals;
+
+// Process-wide flags shared with the controller and the reconnect command runner; the
+// references are ProcessRunSignals' members under their long-standing names.
 extern std::atomic<bool> MonitorRunning;
-extern std::atomic<bool> StopRequested;
+extern std::atomic<bool>& StopRequested;
+extern std::atomic<bool>& ExitRequested;
+extern std::atomic<bool>& SystemSuspended;
+extern std::atomic<int64_t>& LastResumeNs;
 extern std::atomic<bool> ReconnectCommandBusy;
-// Set by the program's exit before it stops the run: an outage open then ended by the exit.
-extern std::atomic<bool> ExitRequested;
-// The system's power state, from the window's power messages (set on the UI thread, read
-// by the run): true from the suspend notice to the next resume notice.
-extern std::atomic<bool> SystemSuspended;
-// MonotonicNowNs at the latest resume notice; 0 until the first one.
-extern std::atomic<int64_t> LastResumeNs;
 // Set once the user has been told how to allow location access: once per program start.
 extern std::atomic<bool> LocationNoticeGiven;
 
@@ -63,27 +73,30 @@ struct MonitorPorts {
       NotifyUserWithLink;
   std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
   std::function<bool(int64_t seconds)> StartRevivalTimer;
-  // The outage history (optional): the wall clock, rows as they end, what is still open.
-  std::function<WallSeconds()> WallNow;
-  std::function<void(const OutageRecord&)> RecordOutage;
-  std::function<void(const MonitoredSpan&)> RecordSpan;
-  std::function<void(std::optional<OutageRecord>)> SetOpenOutage;
-  std::function<void(std::optional<MonitoredSpan>)> SetOpenSpan;
+  // The keys read when they are needed (absent: the settings file's).
+  std::function<bool()> NotifyOnReconnect;
+  std::function<int()> RevivalSeconds;  // 0: no revival
+  // The outage history (optional): the wall clock and the rows as they end.
+  HistoryPorts History;
   // Monotonic time in nanoseconds, zero at system start.
   std::function<int64_t()> Now;
   std::function<void(uint32_t ms)> Sleep;
 };
 
 // The body of the monitor thread. Clears MonitorRunning as its last act, on every path.
+void MonitorRun(const MonitorPorts& ports, const MonitorSettings& settings, RunSignals& signals,
+                OutageBook& book) noexcept;
+// The same with the settings file read now, the process's signals and its book.
 void MonitorRun(const MonitorPorts& ports) noexcept;
 
 // An outage still open when its run stopped at the retry limit goes on into the next run
 // (a revival or a restart); at program exit, after the last run, it ends here.
 void EndCarriedOutage(OutageEnd how) noexcept;
 
-// Called by the window on the power messages.
-void NoteSystemSuspend();
-void NoteSystemResume();
+// Called by the window on the power messages, with the monotonic time they came at: the
+// history ends what is open at the suspend at once, whenever the run's next tick comes.
+void NoteSystemSuspend(int64_t atNs);
+void NoteSystemResume(int64_t atNs);
 
 // The standard clock pieces of the ports (monotonic clock, sleep).
 int64_t MonotonicNowNs();

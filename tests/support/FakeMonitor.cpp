@@ -2,9 +2,32 @@
 
 #include <stdexcept>
 
+#include "common/Text.h"
+#include "settings/ProfileText.h"
+
 namespace moorlink::test {
 
-FakeMonitor::FakeMonitor() {
+FakeMonitor::FakeMonitor(const std::string& ini) {
+  const std::wstring text = Utf8ToWide(ini);
+  auto find = [&](const auto& key) { return ProfileLookup(text, key.section, key.key); };
+  auto number = [&](const IntSetting& key) {
+    const auto value = find(key);
+    return value ? ClampSetting(key, ProfileParseInt(*value)) : key.defaultValue;
+  };
+  auto flag = [&](const BoolSetting& key) {
+    const auto value = find(key);
+    return value ? ParseSettingBool(*value) : key.defaultValue;
+  };
+  settings.targetSsid = find(keys::TargetSSID).value_or(L"");
+  settings.pingAddress = find(keys::PingAddress).value_or(L"");
+  settings.pingTimeoutMs = static_cast<uint32_t>(number(keys::PingTimeout));
+  settings.pingInterval = number(keys::PingInterval);
+  settings.reconnectInterval = number(keys::ReconnectInterval);
+  settings.maxRetryCount = number(keys::MaxRetryCount);
+  settings.graceSeconds = number(keys::ResumeGraceSeconds);
+  settings.failuresBeforeReconnect = number(keys::FailuresBeforeReconnect);
+  notifyOnReconnect = flag(keys::NotifyOnReconnect);
+  revivalSeconds = flag(keys::EnableMonitorRevival) ? number(keys::MonitorRevivalInterval) : 0;
   StopRequested.store(false);
   ReconnectCommandBusy.store(false);
   SystemSuspended.store(false);
@@ -13,7 +36,7 @@ FakeMonitor::FakeMonitor() {
 }
 
 FakeMonitor::~FakeMonitor() {
-  EndCarriedOutage(OutageEnd::ProgramExit);  // while the ports it holds still point here
+  ProcessOutageBook().Reset();  // it holds ports that point here
   StopRequested.store(false);
   ReconnectCommandBusy.store(false);
   MonitorRunning.store(false);
@@ -89,9 +112,11 @@ MonitorPorts FakeMonitor::Ports() {
     revivalTimers.push_back(seconds);
     return true;
   };
-  p.WallNow = [this] { return kWallAtT + static_cast<WallSeconds>(Seconds()); };
-  p.RecordOutage = [this](const OutageRecord& row) { outages.push_back(row); };
-  p.RecordSpan = [this](const MonitoredSpan& span) { spans.push_back(span); };
+  p.NotifyOnReconnect = [this] { return notifyOnReconnect; };
+  p.RevivalSeconds = [this] { return revivalSeconds; };
+  p.History.WallNow = [this] { return kWallAtT + wallShift + static_cast<WallSeconds>(Seconds()); };
+  p.History.RecordOutage = [this](const OutageRecord& row) { outages.push_back(row); };
+  p.History.RecordSpan = [this](const MonitoredSpan& span) { spans.push_back(span); };
   p.Now = [this] { return now_; };
   p.Sleep = [this](uint32_t ms) {
     now_ += static_cast<int64_t>(ms) * 1'000'000;
@@ -106,7 +131,7 @@ void FakeMonitor::Run() {
   now_ = start;
   MonitorRunning.store(true);
   const MonitorPorts ports = Ports();
-  MonitorRun(ports);
+  MonitorRun(ports, settings, ProcessRunSignals, ProcessOutageBook());
 }
 
 std::vector<std::wstring> FakeMonitor::LogTitles() const {

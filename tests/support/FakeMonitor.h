@@ -38,10 +38,15 @@ struct Notification {
 
 class FakeMonitor {
  public:
-  FakeMonitor();
+  // The settings as an INI file's text would give them (its AutoReconnect section).
+  explicit FakeMonitor(const std::string& ini = {});
   ~FakeMonitor();
 
   // Scenario.
+  MonitorSettings settings;
+  bool notifyOnReconnect = false;  // read at each announcement
+  int revivalSeconds = 1200;       // 0: no revival
+  WallSeconds wallShift = 0;       // the wall clock set forward (or back) by this much
   std::set<std::wstring> profiles;  // saved profile names, compared exactly
   std::wstring connectedSsid;
   SsidQueryResult connectedResult = SsidQueryResult::Connected;  // NotConnected when the SSID is empty

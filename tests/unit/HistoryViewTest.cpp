@@ -49,7 +49,7 @@ TEST(HistoryView, ListsTheLatestOutagesFirst) {
     const WallSeconds start = now - 86400 + (i * 37 % 120) * 60;
     rows.outages.push_back({start, start + 30, L"Home", L"127.0.0.1", i % 4, OutageEnd::Recovered});
   }
-  rows.outages[5] = {now - 1, now, L"A\r\nB", L"", 2, OutageEnd::Recovered};                 // still open
+  rows.outages[5] = {now - 1, now, L"A\r\nB", L"", 2, OutageEnd::Recovered, false, true};    // still open
   rows.outages[6] = {now - 10, now - 5, L"Home", L"", 7, OutageEnd::Stopped, true};
   const std::vector<OutageRow> list = OutageRows(rows, now, Zone(9 * 60));
   ASSERT_EQ(list.size(), 100u);

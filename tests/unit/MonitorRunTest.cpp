@@ -8,8 +8,6 @@
 #include <system_error>
 
 #include "support/FakeMonitor.h"
-#include "settings/Settings.h"
-#include "support/TempDir.h"
 
 namespace moorlink::test {
 namespace {
@@ -40,10 +38,9 @@ std::vector<std::wstring> Whats(const std::vector<Stamped>& v) {
 // The worked example: interval 10, timeout 2000 ms, reconnect interval 5, limit 3, no
 // revival; the target goes away at T+10.
 TEST(MonitorRunTest, WorkedExampleTickByTick) {
-  ScopedSettingsFile settings(Ini(
+  FakeMonitor m(Ini(
       "TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nPingInterval=10\r\nPingTimeout=2000\r\n"
       "ReconnectInterval=5\r\nMaxRetryCount=3\r\nEnableMonitorRevival=false\r\nNotifyOnReconnect=true\r\n"));
-  FakeMonitor m;
   m.profiles = {L"Home"};
   m.answers = [](int64_t s) { return s < 10; };
   m.Run();
@@ -70,9 +67,8 @@ TEST(MonitorRunTest, WorkedExampleTickByTick) {
 }
 
 TEST(MonitorRunTest, OneAnsweredPingResetsCountAndAnnouncement) {
-  ScopedSettingsFile settings(
+  FakeMonitor m(
       Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=false\r\n"));
-  FakeMonitor m;
   m.profiles = {L"Home"};
   m.answers = [](int64_t s) { return s < 10 || s == 19; };
   m.Run();
@@ -104,12 +100,8 @@ class SsidChoiceTest : public ::testing::TestWithParam<SsidCase> {};
 
 TEST_P(SsidChoiceTest, ChoosesAndAnnounces) {
   const SsidCase& c = GetParam();
-  ScopedSettingsFile settings;
-  ASSERT_TRUE(WriteSetting(keys::TargetSSID, c.target));
-  WriteSetting(keys::PingAddress, std::wstring(L"127.0.0.1"));
-  WriteSetting(keys::MaxRetryCount, 1);
-  WriteSetting(keys::EnableMonitorRevival, false);
-  FakeMonitor m;
+  FakeMonitor m(Ini("PingAddress=127.0.0.1\r\nMaxRetryCount=1\r\nEnableMonitorRevival=false\r\n"));
+  m.settings.targetSsid = c.target;
   m.profiles = c.profiles;
   m.connectedSsid = c.connected;
   m.preferredSsid = c.preferred;
@@ -158,8 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<SsidCase>& info) { return std::string(info.param.name); });
 
 TEST(MonitorRunTest, NoSsidEndsEarlyWithoutPingOrRevival) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nEnableMonitorRevival=true\r\n"));
-  FakeMonitor m;  // no profiles, not connected
+  FakeMonitor m(Ini("TargetSSID=Home\r\nEnableMonitorRevival=true\r\n"));  // no profiles, not connected
   m.Run();
   EXPECT_THAT(m.pings, IsEmpty());
   EXPECT_THAT(m.tips, IsEmpty());
@@ -186,12 +177,8 @@ class PingTargetTest : public ::testing::TestWithParam<TargetCase> {};
 
 TEST_P(PingTargetTest, ChoosesAndExplains) {
   const TargetCase& c = GetParam();
-  ScopedSettingsFile settings;
-  WriteSetting(keys::TargetSSID, std::wstring(L"Home"));
-  WriteSetting(keys::PingAddress, c.address);
-  WriteSetting(keys::MaxRetryCount, 1);
-  WriteSetting(keys::EnableMonitorRevival, false);
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\nMaxRetryCount=1\r\nEnableMonitorRevival=false\r\n"));
+  m.settings.pingAddress = c.address;
   m.profiles = {L"Home"};
   m.gateway = c.gateway;
   m.answers = [](int64_t) { return false; };  // the fake pings nobody
@@ -220,8 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TargetCase>& info) { return std::string(info.param.name); });
 
 TEST(MonitorRunTest, MaxRetryCountZeroRunsUntilStopped) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=0\r\nReconnectInterval=1\r\nPingTimeout=10\r\n"));
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\nMaxRetryCount=0\r\nReconnectInterval=1\r\nPingTimeout=10\r\n"));
   m.profiles = {L"Home"};
   m.answers = [](int64_t) { return false; };
   m.afterSleep = [&m](double) {
@@ -235,9 +221,8 @@ TEST(MonitorRunTest, MaxRetryCountZeroRunsUntilStopped) {
 }
 
 TEST(MonitorRunTest, MaxRetryCountOneEndsAfterTheLaunchTicksWait) {
-  ScopedSettingsFile settings(
+  FakeMonitor m(
       Ini("TargetSSID=Home\r\nMaxRetryCount=1\r\nPingTimeout=2000\r\nEnableMonitorRevival=false\r\n"));
-  FakeMonitor m;
   m.profiles = {L"Home"};
   m.answers = [](int64_t) { return false; };
   m.Run();
@@ -247,8 +232,7 @@ TEST(MonitorRunTest, MaxRetryCountOneEndsAfterTheLaunchTicksWait) {
 }
 
 TEST(MonitorRunTest, BusyCommandThatNeverEndsIsNotCountedAgain) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=2\r\nReconnectInterval=1\r\n"));
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\nMaxRetryCount=2\r\nReconnectInterval=1\r\n"));
   m.profiles = {L"Home"};
   m.commandsEnd = false;
   m.answers = [](int64_t) { return false; };
@@ -263,8 +247,7 @@ TEST(MonitorRunTest, BusyCommandThatNeverEndsIsNotCountedAgain) {
 }
 
 TEST(MonitorRunTest, StopRequestWinsOverTheLimitInTheSameTick) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=1\r\nEnableMonitorRevival=true\r\n"));
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\nMaxRetryCount=1\r\nEnableMonitorRevival=true\r\n"));
   m.profiles = {L"Home"};
   m.answers = [](int64_t) { return false; };
   m.afterSleep = [&m](double) {
@@ -278,8 +261,7 @@ TEST(MonitorRunTest, StopRequestWinsOverTheLimitInTheSameTick) {
 }
 
 TEST(MonitorRunTest, StopRequestedBeforeTheLoopPingsNothing) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\n"));
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\n"));
   m.profiles = {L"Home"};
   StopRequested.store(true);
   m.Run();
@@ -289,9 +271,8 @@ TEST(MonitorRunTest, StopRequestedBeforeTheLoopPingsNothing) {
 }
 
 TEST(MonitorRunTest, RevivalArmedBeforeAnythingIsShown) {
-  ScopedSettingsFile settings(
+  FakeMonitor m(
       Ini("TargetSSID=Home\r\nMaxRetryCount=2\r\nEnableMonitorRevival=yes\r\nMonitorRevivalInterval=7\r\n"));
-  FakeMonitor m;
   m.profiles = {L"Home"};
   m.answers = [](int64_t) { return false; };
   m.Run();
@@ -306,14 +287,13 @@ TEST(MonitorRunTest, RevivalArmedBeforeAnythingIsShown) {
 }
 
 TEST(MonitorRunTest, NotifyOnReconnectIsReadAtEachAnnouncement) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=0\r\nNotifyOnReconnect=false\r\n"));
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\nMaxRetryCount=0\r\nNotifyOnReconnect=false\r\n"));
   m.profiles = {L"Home"};
   // Two outages with an answer in between; the switch is turned on during the first.
   m.answers = [](int64_t s) { return s < 10 || (s >= 20 && s < 25); };
   bool switched = false;
-  m.afterSleep = [&switched](double s) {
-    if (s >= 13 && !switched) switched = WriteSetting(keys::NotifyOnReconnect, true);
+  m.afterSleep = [&switched, &m](double s) {
+    if (s >= 13 && !switched) switched = m.notifyOnReconnect = true;
     if (s >= 45) StopRequested.store(true);
   };
   m.Run();
@@ -326,9 +306,8 @@ TEST(MonitorRunTest, NotifyOnReconnectIsReadAtEachAnnouncement) {
 }
 
 TEST(MonitorRunTest, FirstLaunchWaitsUntilUptimeReachesTheInterval) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nReconnectInterval=5\r\nPingTimeout=10\r\nMaxRetryCount=1\r\n"
+  FakeMonitor m(Ini("TargetSSID=Home\r\nReconnectInterval=5\r\nPingTimeout=10\r\nMaxRetryCount=1\r\n"
                                   "EnableMonitorRevival=false\r\n"));
-  FakeMonitor m;
   m.profiles = {L"Home"};
   m.start = 2 * kSecond;  // the system started two seconds ago
   m.answers = [](int64_t) { return false; };
@@ -345,9 +324,8 @@ TEST(MonitorRunTest, ThreadThatCannotStartIsLoggedAndRetriedNextTick) {
       [] { throw std::bad_alloc(); },
   };
   for (const std::function<void()>& failure : failures) {
-    ScopedSettingsFile settings(Ini(
+    FakeMonitor m(Ini(
         "TargetSSID=Home\r\nReconnectInterval=1\r\nPingTimeout=10\r\nMaxRetryCount=1\r\nEnableMonitorRevival=false\r\n"));
-    FakeMonitor m;
     m.profiles = {L"Home"};
     m.threadStartFailures = 1;
     m.threadStartThrow = failure;
@@ -363,8 +341,7 @@ TEST(MonitorRunTest, ThreadThatCannotStartIsLoggedAndRetriedNextTick) {
 }
 
 TEST(MonitorRunTest, FailedTrayIconIsRetriedOnTheNextTick) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nMaxRetryCount=0\r\n"));
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\nMaxRetryCount=0\r\n"));
   m.profiles = {L"Home"};
   m.trayIconFailures = 3;  // step 8 and the first two ensures fail
   m.afterSleep = [](double s) {
@@ -376,8 +353,7 @@ TEST(MonitorRunTest, FailedTrayIconIsRetriedOnTheNextTick) {
 }
 
 TEST(MonitorRunTest, ExceptionInAPortStillEndsTheRunCleanly) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\n"));
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\n"));
   m.profiles = {L"Home"};
   m.onPing = [] { throw std::runtime_error("probe failed"); };
   m.Run();
@@ -399,15 +375,14 @@ class MonitorRunSleepTest : public ::testing::TestWithParam<SleepCase> {};
 
 TEST_P(MonitorRunSleepTest, ReplaysTheOutage) {
   const SleepCase& c = GetParam();
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=0\r\n"
+  FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=0\r\n"
                                   "ResumeGraceSeconds=" + std::to_string(c.grace)));
-  FakeMonitor m;
   m.profiles = {L"Home"};
   m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
   if (c.resumeAt < 0) LastResumeNs.store(m.start + c.resumeAt * kSecond);  // before the run
   m.afterSleep = [&](double at) {
-    if (at == c.suspendAt) SystemSuspended.store(true);
-    if (at == c.resumeAt) LastResumeNs.store(m.NowNs()), SystemSuspended.store(false);
+    if (at == c.suspendAt) NoteSystemSuspend(m.NowNs());
+    if (at == c.resumeAt) NoteSystemResume(m.NowNs());
     if (at == c.jumpAt) m.Advance(100 * kSecond);  // a wake no notice announced
     if (at >= c.stopAt) StopRequested.store(true);
   };
@@ -445,7 +420,6 @@ INSTANTIATE_TEST_SUITE_P(
 // A network that cannot be chosen yet: told once with its cause, asked again every 30 s,
 // monitored once a profile appears (at T+70 here); or, stopped meanwhile, ended quietly.
 TEST(MonitorRunTest, WaitsForWifi) {
-  ScopedSettingsFile settings(Ini("PingAddress=127.0.0.1\r\nMaxRetryCount=1\r\nEnableMonitorRevival=0\r\n"));
   const struct {
     WifiReadiness cause;
     const wchar_t* causeWords;
@@ -456,7 +430,7 @@ TEST(MonitorRunTest, WaitsForWifi) {
                {WifiReadiness::RadioOffHardware, L"本体のスイッチ", false},
                {WifiReadiness::Ready, L"プロファイルがありません", true}};
   for (const auto& c : cases) {
-    FakeMonitor m;
+    FakeMonitor m(Ini("PingAddress=127.0.0.1\r\nMaxRetryCount=1\r\nEnableMonitorRevival=0\r\n"));
     m.readiness = [&c](int64_t) { return c.cause; };
     m.answers = [](int64_t) { return false; };
     m.afterSleep = [&](double at) {
@@ -476,8 +450,7 @@ TEST(MonitorRunTest, WaitsForWifi) {
 
 // Radio off: nothing launched or counted, told once; radio back: announced and answered.
 TEST(MonitorRunTest, RadioOffLaunchesNothing) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=2\r\nEnableMonitorRevival=0\r\n"));
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=2\r\nEnableMonitorRevival=0\r\n"));
   m.profiles = {L"Home"};
   m.answers = [](int64_t s) { return s < 10; };
   m.readiness = [](int64_t s) { return s < 40 ? WifiReadiness::RadioOffSoftware : WifiReadiness::Ready; };
@@ -503,13 +476,12 @@ class MonitorRunOutageTest : public ::testing::TestWithParam<OutageCase> {};
 
 TEST_P(MonitorRunOutageTest, TellsAndRecords) {
   const OutageCase& c = GetParam();
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=0\r\nNotifyOnReconnect=1\r\n"
+  FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=0\r\nNotifyOnReconnect=1\r\n"
                                   "FailuresBeforeReconnect=" + std::to_string(c.threshold) + "\r\nResumeGraceSeconds=5\r\n"));
-  FakeMonitor m;
   m.profiles = {L"Home"};
   m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
   m.afterSleep = [&](double at) {
-    if (at == c.suspendAt) SystemSuspended.store(true);
+    if (at == c.suspendAt) NoteSystemSuspend(m.NowNs());
     if (at >= c.stopAt) ExitRequested.store(c.exiting), StopRequested.store(true);
   };
   m.Run();
@@ -548,8 +520,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Stopped at the retry limit, the outage goes on into the revived run and ends there.
 TEST(MonitorRunTest, OutageSpansTheRetryLimit) {
-  ScopedSettingsFile settings(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=2\r\n"));
-  FakeMonitor m;
+  FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=2\r\n"));
   m.profiles = {L"Home"};
   m.answers = [&m](int64_t) { return m.revivalTimers.size() == 1; };  // back once revived
   m.afterSleep = [&m](double) {
