@@ -376,7 +376,7 @@ class MonitorRunSleepTest : public ::testing::TestWithParam<SleepCase> {};
 TEST_P(MonitorRunSleepTest, ReplaysTheOutage) {
   const SleepCase& c = GetParam();
   FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=0\r\n"
-                                  "ResumeGraceSeconds=" + std::to_string(c.grace)));
+                    "ResumeGraceSeconds=" + std::to_string(c.grace)));
   m.profiles = {L"Home"};
   m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
   if (c.resumeAt < 0) LastResumeNs.store(m.start + c.resumeAt * kSecond);  // before the run
@@ -477,7 +477,7 @@ class MonitorRunOutageTest : public ::testing::TestWithParam<OutageCase> {};
 TEST_P(MonitorRunOutageTest, TellsAndRecords) {
   const OutageCase& c = GetParam();
   FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=0\r\nNotifyOnReconnect=1\r\n"
-                                  "FailuresBeforeReconnect=" + std::to_string(c.threshold) + "\r\nResumeGraceSeconds=5\r\n"));
+                    "FailuresBeforeReconnect=" + std::to_string(c.threshold) + "\r\nResumeGraceSeconds=5\r\n"));
   m.profiles = {L"Home"};
   m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
   m.afterSleep = [&](double at) {
@@ -534,6 +534,69 @@ TEST(MonitorRunTest, OutageSpansTheRetryLimit) {
                                         OutageEnd::Recovered, true}));
   EXPECT_EQ(std::count_if(m.logs.begin(), m.logs.end(), [](auto& l) { return l.title == L"接続回復"; }), 1);
 }
+
+// The history over sleeps, freezes, clock changes and the radio, on the fake clocks: rows as
+// "<kind> <start>-<end> [<ending> <commands>]", in seconds of wall time after T.
+struct HistoryCase {
+  const char* name;
+  int grace, failFrom, failUntil, stopAt;
+  int eventAt;               // the event, at this second after T
+  int suspend, freeze;       // a suspend notice (1) or not (0), then the process frozen this long
+  WallSeconds wallShift;     // the wall clock set by this much at eventAt
+  int radioOffUntil;         // the radio off from eventAt to here
+  std::vector<std::string> rows;
+  friend void PrintTo(const HistoryCase& c, std::ostream* os) { *os << c.name; }
+};
+class MonitorRunHistoryTest : public ::testing::TestWithParam<HistoryCase> {};
+
+TEST_P(MonitorRunHistoryTest, RowsFollowTheMonotonicClock) {
+  const HistoryCase& c = GetParam();
+  FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=0\r\nResumeGraceSeconds=" +
+                    std::to_string(c.grace)));
+  m.profiles = {L"Home"};
+  m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
+  m.readiness = [&c](int64_t s) {
+    return s >= c.eventAt && s < c.radioOffUntil ? WifiReadiness::RadioOffSoftware : WifiReadiness::Ready;
+  };
+  m.afterSleep = [&](double at) {
+    if (at == c.eventAt) {
+      if (c.suspend) NoteSystemSuspend(m.NowNs());
+      m.Advance(c.freeze * kSecond);
+      if (c.suspend) NoteSystemResume(m.NowNs());
+      m.wallShift = c.wallShift;
+    }
+    if (at >= c.stopAt) StopRequested.store(true);
+  };
+  m.Run();
+  std::vector<std::string> rows;
+  auto at = [](WallSeconds t) { return std::to_string(t - kWallAtT); };
+  for (const MonitoredSpan& r : m.spans) rows.push_back("監視 " + at(r.start) + "-" + at(r.end));
+  const char* const ends[] = {"回復", "監視停止", "プログラム終了", "スリープ", "Windows終了"};
+  for (const OutageRecord& r : m.outages) {
+    rows.push_back("切断 " + at(r.start) + "-" + at(r.end) + " " + ends[static_cast<int>(r.how)] + " " +
+                   std::to_string(r.reconnects));
+  }
+  EXPECT_THAT(rows, ::testing::ElementsAreArray(c.rows));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MonitorRunHistoryTest,
+    ::testing::Values(
+        // The rows end at the notice, not at the tick after the wake.
+        HistoryCase{"SuspendThenFrozen", 5, 10, kNever, 80, 16, 1, 40, 0, 0,
+                    {"監視 0-16", "監視 56-80", "切断 12-16 スリープ 1", "切断 61-80 監視停止 4"}},
+        HistoryCase{"SuspendWithoutGrace", 0, 10, kNever, 80, 16, 1, 40, 0, 0,
+                    {"監視 0-16", "監視 56-80", "切断 12-16 スリープ 1", "切断 58-80 監視停止 4"}},
+        // Nobody announced it: they end at the last tick before the gap.
+        HistoryCase{"FrozenUnannounced", 5, 10, kNever, 80, 16, 0, 40, 0, 0,
+                    {"監視 0-13", "監視 56-80", "切断 12-13 スリープ 1", "切断 61-80 監視停止 4"}},
+        HistoryCase{"ClockSetBackInAnOutage", 5, 10, 130, 140, 60, 0, 0, -3600, 0, {"監視 0-140", "切断 12-130 回復 20"}},
+        HistoryCase{"ClockSetForwardInAnOutage", 5, 10, 130, 140, 60, 0, 0, 3600, 0, {"監視 0-140", "切断 12-130 回復 20"}},
+        // Switched off while connected: the PC has no network, an outage all the same.
+        HistoryCase{"RadioOffWhileConnected", 5, 20, 50, 60, 20, 0, 0, 0, 50, {"監視 0-60", "切断 22-50 回復 0"}},
+        HistoryCase{"CheckpointEveryTenMinutes", 5, kNever, kNever, 1300, kNever, 0, 0, 0, 0,
+                    {"監視 0-600", "監視 600-1200", "監視 1200-1300"}}),
+    [](const ::testing::TestParamInfo<HistoryCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace moorlink::test
