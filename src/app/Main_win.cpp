@@ -47,6 +47,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   WriteLog(LogCategory::Process, L"ソフト起動", L"本ソフトが起動されました。");
   // Written last, after the teardown below, on every path out.
   ScopedLogLine endLine(LogCategory::Process, L"ソフト終了", L"本ソフトが終了しました。");
+  SetProgramEndLine(&endLine);
 
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   if (FAILED(com)) return ReportComFailure(com);
@@ -81,6 +82,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     DispatchMessageW(&message);
   }
 
+  SetProgramEndLine(nullptr);
   mutex.reset();  // a new instance may start from here on
   // Notification jobs still running keep their share; the rest of the player goes now.
   RegisterSpeechPlayer(nullptr);

@@ -34,6 +34,12 @@ namespace {
 UINT g_taskbarCreatedMessage = 0;
 bool g_modalDialogOpen = false;
 std::shared_ptr<LazySpeechPlayer> g_speech;
+ScopedLogLine* g_endLine = nullptr;
+
+// Windows allows a few seconds between the end of the session and the end of the process.
+constexpr int64_t kSessionEndWaitMs = 2000;
+// Posted to itself after the session's end: the usual exit, should the process live on.
+constexpr UINT kCloseAfterSessionMessage = WM_APP + 2;
 
 constexpr wchar_t kCenteredProperty[] = L"__CENTERED__";
 
@@ -149,10 +155,21 @@ void OnDestroy() {
   // A reconnect thread still waiting for Windows' report about its connection logs nothing now.
   EndConnectionReportWaits();
   EndCarriedOutage(OutageEnd::ProgramExit);
+  FlushHistory();
   // A notification still under way shows its box without an owner rather than on a
   // window that is gone.
   SetNotifyWindow(nullptr);
   PostQuitMessage(0);
+}
+
+// Windows may end the process as soon as WM_ENDSESSION returns, without WM_DESTROY: the
+// history's rows and the last log line are written here, in a bounded time.
+void OnEndSession(HWND window) {
+  StopMonitorForSessionEnd(kSessionEndWaitMs);
+  EndConnectionReportWaits();
+  FlushHistory();
+  if (g_endLine) g_endLine->WriteNow();
+  PostMessageW(window, kCloseAfterSessionMessage, 0, 0);
 }
 
 // Any click silences a spoken notification; a player not made yet has nothing to silence.
@@ -240,6 +257,8 @@ void OnPowerBroadcast(WPARAM event) {
 
 void SetWindowSpeechPlayer(std::shared_ptr<LazySpeechPlayer> speech) { g_speech = std::move(speech); }
 
+void SetProgramEndLine(ScopedLogLine* line) { g_endLine = line; }
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (g_taskbarCreatedMessage != 0 && message == g_taskbarCreatedMessage) {
     AddTrayIcon();  // the shell restarted and lost the icon
@@ -260,6 +279,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_POWERBROADCAST:
       OnPowerBroadcast(wParam);
       return TRUE;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // never in the way of a sign-out or shutdown
+    case WM_ENDSESSION:
+      if (wParam) OnEndSession(window);
+      return 0;
+    case kCloseAfterSessionMessage:
+      DestroyWindow(window);
+      return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }

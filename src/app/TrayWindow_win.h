@@ -18,6 +18,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // the message loop.
 void SetWindowSpeechPlayer(std::shared_ptr<LazySpeechPlayer> speech);
 
+class ScopedLogLine;
+// The program's last log line, written at the end of the Windows session when the process
+// may not reach its own end; set before the window is created.
+void SetProgramEndLine(ScopedLogLine* line);
+
 // Moves the settings sheet that owns this page to the centre of its monitor's work area,
 // once per sheet, and gives it a taskbar button.
 void CenterSheetOnce(HWND page);

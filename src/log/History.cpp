@@ -481,6 +481,8 @@ void RecordOutage(const OutageRecord& outage) noexcept { Remember(outage, &Histo
 
 void RecordSpan(const MonitoredSpan& span) noexcept { Remember(span, &HistoryRows::spans, false); }
 
+void FlushHistory() noexcept {}
+
 void SetOpenOutage(std::optional<OutageRecord> outage) noexcept {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);

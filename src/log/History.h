@@ -97,6 +97,8 @@ std::wstring HistoryFilePath();
 // the view; called when an outage or a monitored span ends.
 void RecordOutage(const OutageRecord& outage) noexcept;
 void RecordSpan(const MonitoredSpan& span) noexcept;
+// Writes the rows kept back by a failed write (at exit and at the end of the session).
+void FlushHistory() noexcept;
 // What is still open, for the view (ends at "now"); nullopt clears.
 void SetOpenOutage(std::optional<OutageRecord> outage) noexcept;
 void SetOpenSpan(std::optional<MonitoredSpan> span) noexcept;

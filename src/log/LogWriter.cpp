@@ -133,7 +133,11 @@ void WriteLog(LogCategory category, const std::wstring& title, const std::wstrin
 ScopedLogLine::ScopedLogLine(LogCategory category, std::wstring title, std::wstring message, LogWriterFunction writer)
     : category_(category), title_(std::move(title)), message_(std::move(message)), writer_(std::move(writer)) {}
 
-ScopedLogLine::~ScopedLogLine() {
+ScopedLogLine::~ScopedLogLine() { WriteNow(); }
+
+void ScopedLogLine::WriteNow() noexcept {
+  if (written_) return;
+  written_ = true;
   try {
     if (writer_) {
       writer_(category_, title_, message_);

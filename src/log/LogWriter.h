@@ -19,6 +19,8 @@ class ScopedLogLine {
  public:
   ScopedLogLine(LogCategory category, std::wstring title, std::wstring message, LogWriterFunction writer = nullptr);
   ~ScopedLogLine();
+  // Writes the line now (the process may not reach the end of the scope); only once.
+  void WriteNow() noexcept;
   ScopedLogLine(const ScopedLogLine&) = delete;
   ScopedLogLine& operator=(const ScopedLogLine&) = delete;
 
@@ -27,6 +29,7 @@ class ScopedLogLine {
   std::wstring title_;
   std::wstring message_;
   LogWriterFunction writer_;
+  bool written_ = false;
 };
 
 // The per-user log folder, computed once per process; empty when it cannot be formed.

@@ -211,6 +211,25 @@ void StopMonitorForExit() {
   StopMonitor();
 }
 
+void StopMonitorForSessionEnd(int64_t waitMs) {
+  {
+    std::lock_guard<std::mutex> lock(g_monitorLock);
+    g_exiting = true;
+  }
+  {
+    std::lock_guard<std::mutex> lock(g_revivalLock);
+    g_revivalAllowed = false;
+    ++g_revivalGeneration;  // a pending revival wakes and ends without starting a run
+    g_revivalArmed = false;
+    g_revivalSignal.notify_all();
+  }
+  ExitRequested.store(true);
+  StopRequested.store(true);
+  ProcessOutageBook().EndSession(Now());
+  const int64_t deadline = Now() + waitMs * kNsPerMs;
+  while (MonitorRunning.load() && Now() < deadline) std::this_thread::sleep_for(kFinishingPoll);
+}
+
 void RestartMonitor() {
   bool expected = false;
   if (RestartBusy.compare_exchange_strong(expected, true)) {

@@ -34,6 +34,10 @@ void StopMonitor();
 // StopMonitor for program exit: no run starts afterwards, also not from a restart or a
 // revival already under way, and no controller thread is left running or joinable.
 void StopMonitorForExit();
+// The Windows session ends and the process may be ended at any moment after: no run starts
+// any more, the running one is asked to stop, the history's open rows end now, and the
+// run is given at most waitMs to write its end lines. Never waits longer; joins nothing.
+void StopMonitorForSessionEnd(int64_t waitMs);
 // Stop and start again on a thread of its own; returns at once.
 void RestartMonitor();
 // Arms the one-shot revival timer; false when not allowed or already armed.

@@ -198,7 +198,7 @@ int wmain(int argc, wchar_t** argv) {
 
   if (action == L"wait" || action == L"gone") return WaitFor(arg(2), arg(3), _wtoi(arg(4).c_str()), action == L"wait") ? 0 : 1;
   if (action == L"command" || action == L"tray" || action == L"delete-icon" || action == L"taskbar-created" ||
-      action == L"cancel-menu" || action == L"power") {
+      action == L"cancel-menu" || action == L"power" || action == L"endsession" || action == L"kill") {
     HWND main = MainWindow();
     if (!main) return 1;
     if (action == L"command") PostMessageW(main, WM_COMMAND, _wtoi(arg(2).c_str()), 0);
@@ -208,6 +208,20 @@ int wmain(int argc, wchar_t** argv) {
     if (action == L"power" && !SendMessageTimeoutW(main, WM_POWERBROADCAST, std::wcstoul(arg(2).c_str(), nullptr, 0), 0,
                                                    SMTO_ABORTIFHUNG, 5000, nullptr)) {
       return 1;
+    }
+    // A sign-out as Windows tells it: the query must not refuse, and the end is sent.
+    DWORD_PTR answer = 0;
+    if (action == L"endsession" &&
+        (!SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer) ||
+         !answer || !SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, nullptr))) {
+      return 1;
+    }
+    // Ended hard, as Windows ends a process after the session's end.
+    DWORD process = 0;
+    if (action == L"kill" && GetWindowThreadProcessId(main, &process)) {
+      HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, process);
+      if (!h || !TerminateProcess(h, 1)) return 1;
+      CloseHandle(h);
     }
     if (action == L"delete-icon") {
       NOTIFYICONDATAW icon{};
@@ -220,6 +234,16 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (action == L"exists") return FindWindowW(arg(2).c_str(), nullptr) ? 0 : 1;
+  if (action == L"hold") {
+    // Open without write sharing, as a spreadsheet holds a file, for this many ms.
+    HANDLE file = CreateFileW(arg(2).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(_wtoi(arg(3).c_str())));
+    CloseHandle(file);
+    return 0;
+  }
   if (action == L"list") {
     EnumWindows(
         [](HWND w, LPARAM) -> BOOL {

@@ -46,7 +46,8 @@ want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " ==
 # A mistyped name must not make a run that checks nothing.
 cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
   netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
-  shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage outages-told"
+  shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage outages-told
+  session-end history-held"
 for c in ${MOORLINK_MATRIX_CASES:-}; do
   [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
 done
@@ -115,6 +116,15 @@ finish() {
   echo "case $name: passed (ran $((asked - started)) s, ended $((SECONDS - asked)) s after the exit command)"
   cleanup
 }
+# Nothing logged as an error but what the case expects (a fixed text, or none).
+no_other_errors() {
+  local other
+  other=$(log | grep -F '][エラー]' || true)
+  [ -z "${1:-}" ] || other=$(grep -v -F -- "$1" <<<"$other" || true)
+  [ -z "$other" ] || fail "$name: unexpected errors: $other"
+}
+# The history file's rows, without the BOM and the CRs.
+history_rows() { tail -c +4 "$work/${user}_history.csv" | tr -d '\r'; }
 hex() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n'; }
 ini_md5() { md5sum <"$ini"; }
 sheet='設定 - Moorlink'
@@ -490,6 +500,28 @@ if want outages-told; then
     re="^種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方"$'\n'"切断,$t,$runs,回復"$'\n'"監視,$t,,\$"
     [[ $rows =~ $re ]] || fail "history rows: $rows"
   done
+fi
+
+# Signed out during an outage, the process then ended hard as Windows may: the outage and
+# the monitored time are in the history, and the log ends with the program's end.
+if want session-end; then
+  begin session-end
+  standard_ini
+  launch
+  settle blue
+  outage
+  wait_for 20 "the outage" has_at_least '[Monitor][切断検知]' 1
+  drive endsession || fail "$name: the end of the session was refused or not taken"
+  drive kill || fail "$name: the process could not be ended"
+  wait_for 15 "the process to be ended" test -f "$work/moorlink.exit"
+  t='[0-9/]+ [0-9:]+,[0-9/]+ [0-9:]+,[0-9]+,Home,127\.0\.0\.1'
+  re="切断,$t,[0-9]+,Windows終了(,[^,]*)?"$'\n'"監視,$t,,(,[^,]*)?\$"
+  [[ $(history_rows) =~ $re ]] || fail "$name: history rows: $(history_rows)"
+  [ "$(log | tail -n 1 | tr -d '\r' | cut -c 15-)" = '[Process][ソフト終了]本ソフトが終了しました。' ] || fail "$name: last line: $(log | tail -n 1)"
+  no_other_errors
+  kill_wine=1
+  cleanup
+  echo "case $name: passed"
 fi
 
 echo "e2e fault matrix: passed"
