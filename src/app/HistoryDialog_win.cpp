@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -69,11 +70,23 @@ struct Column {
   int widthDu;
 };
 constexpr Column kColumns[] = {{L"開始", 86}, {L"長さ", 44}, {L"SSID", 62}, {L"再接続", 30}, {L"終わり方", 86}};
+constexpr int kEndColumn = 4;
+
+// The ending column keeps its designed width unless its longest text needs more, in the
+// list's font at the current DPI (the margin is the list's own, about two characters).
+int ColumnWidth(HWND dialog, HWND list, int column) {
+  int width = Du(dialog, kColumns[column].widthDu);
+  if (column != kEndColumn) return width;
+  for (const std::wstring& text : OutageEndTexts()) {
+    width = std::max(width, ListView_GetStringWidth(list, text.c_str()) + Du(dialog, 8));
+  }
+  return width;
+}
 
 void SizeColumns(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_HISTORY_LIST);
   for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-    ListView_SetColumnWidth(list, i, Du(dialog, kColumns[i].widthDu));
+    ListView_SetColumnWidth(list, i, ColumnWidth(dialog, list, i));
   }
 }
 
@@ -208,7 +221,7 @@ void OnInitDialog(HWND dialog) {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = const_cast<wchar_t*>(kColumns[i].title);
-    column.cx = Du(dialog, kColumns[i].widthDu);
+    column.cx = ColumnWidth(dialog, list, i);
     ListView_InsertColumn(list, i, &column);
   }
   // Called on the recording thread: it only posts.

@@ -49,5 +49,7 @@ inline constexpr size_t kMaxOutageRows = 100;
 // The most recent outages, latest start first, at most kMaxOutageRows. One that ends at
 // now or later is the open one.
 std::vector<OutageRow> OutageRows(const HistoryRows& rows, WallSeconds now, const LocalTimeFn& toLocal);
+// Every text the 終わり方 column can show, so that the dialog can size it for the longest.
+std::vector<std::wstring> OutageEndTexts();
 
 }  // namespace moorlink

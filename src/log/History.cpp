@@ -16,21 +16,72 @@
 namespace moorlink {
 namespace {
 
-constexpr std::string_view kHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方";
+constexpr std::string_view kHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット";
+// Files written before the offset column; still a header, replaced when rewritten.
+constexpr std::string_view kOldHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方";
 constexpr std::string_view kKindOutage = "切断";
 constexpr std::string_view kKindSpan = "監視";
-constexpr std::string_view kEndTexts[] = {"回復", "監視停止", "プログラム終了", "スリープ"};
+constexpr std::string_view kEndTexts[] = {"回復", "監視停止", "プログラム終了", "スリープ", "Windows終了"};
 constexpr std::string_view kRetryLimitMark = "（上限で中止）";
-constexpr size_t kFieldCount = 8;
-// Far above any SSID (32 bytes) or address; it bounds how far a stray quote makes the
+// Rows have 8 fields (before the offset column) or 9.
+constexpr size_t kOldFieldCount = 8;
+constexpr size_t kFieldCount = 9;
+// The one limit for writing and reading; it also bounds how far a stray quote makes the
 // reader look ahead, so that a damaged file costs linear time.
-constexpr size_t kMaxFieldBytes = 256;
-constexpr WallSeconds kKeptSeconds = WallSeconds{365} * 24 * 60 * 60;
+constexpr size_t kMaxFieldBytes = kMaxHistoryFieldBytes;
+constexpr WallSeconds kDay = 24 * 60 * 60;
+constexpr WallSeconds kKeptSeconds = 365 * kDay;
 constexpr int kFirstYear = 1970;
 // The Windows C runtime converts no later time.
 constexpr int kLastYear = 3000;
 
+// --- Civil time -------------------------------------------------------------------------
+
+// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  return era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear - 719468;
+}
+
+// The local fields read as if they were UTC.
+WallSeconds FieldsAsUtc(const LocalTime& l) {
+  return DaysFromCivil(l.year, l.month, l.day) * kDay + l.hour * 3600 + l.minute * 60 + l.second;
+}
+
+bool IsCivil(const LocalTime& l) {
+  static const int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (l.month < 1 || l.month > 12 || l.hour > 23 || l.minute > 59 || l.second > 59) return false;
+  const bool leap = l.year % 4 == 0 && (l.year % 100 != 0 || l.year % 400 == 0);
+  return l.day >= 1 && l.day <= kMonthDays[l.month - 1] + (l.month == 2 && leap ? 1 : 0);
+}
+
 // --- Writing -------------------------------------------------------------------------
+
+// "+09:00", "-03:30"; empty when the local time cannot be had or the offset is not a
+// whole number of minutes (no such zone since 1970, but the reader must get it back).
+std::string OffsetText(WallSeconds t) {
+  const LocalTime l = ToLocalTime(t);
+  if (!IsCivil(l) || l.year < kFirstYear || l.year > kLastYear) return {};
+  const WallSeconds offset = FieldsAsUtc(l) - t;
+  const WallSeconds minutes = offset < 0 ? -offset / 60 : offset / 60;
+  if (offset % 60 != 0 || minutes >= 24 * 60) return {};
+  char text[16];
+  std::snprintf(text, sizeof text, "%c%02d:%02d", offset < 0 ? '-' : '+', static_cast<int>(minutes / 60),
+                static_cast<int>(minutes % 60));
+  return text;
+}
+
+// Cut at a character boundary: the UTF-8 that WideToUtf8 makes is always well formed.
+std::string Limited(std::string text) {
+  if (text.size() <= kMaxFieldBytes) return text;
+  size_t size = kMaxFieldBytes;
+  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  text.resize(size);
+  return text;
+}
 
 std::string TimeText(WallSeconds t) {
   const LocalTime l = ToLocalTime(t);
@@ -60,8 +111,8 @@ std::string Row(std::string_view kind, WallSeconds start, WallSeconds end, const
   const WallSeconds seconds = std::max<WallSeconds>(0, end - start);
   std::string row(kind);
   row += ',' + TimeText(start) + ',' + TimeText(start + seconds) + ',' + std::to_string(seconds);
-  row += ',' + CsvField(WideToUtf8(ssid)) + ',' + CsvField(WideToUtf8(target));
-  return row + ',' + reconnects + ',' + how + "\r\n";
+  row += ',' + CsvField(Limited(WideToUtf8(ssid))) + ',' + CsvField(Limited(WideToUtf8(target)));
+  return row + ',' + reconnects + ',' + how + ',' + OffsetText(start) + "\r\n";
 }
 
 // --- Reading -------------------------------------------------------------------------
@@ -87,7 +138,7 @@ std::optional<int64_t> Count(std::string_view text, size_t maxDigits) {
 }
 
 // YYYY/MM/DD HH:MM:SS, and the shorter form Excel saves ("2026/12/8 21:05").
-std::optional<WallSeconds> ParseTime(std::string_view text) {
+std::optional<LocalTime> ParseFields(std::string_view text) {
   int parts[6] = {0, 0, 0, 0, 0, 0};
   const char separators[] = {'/', '/', ' ', ':', ':'};
   size_t i = 0;
@@ -105,26 +156,53 @@ std::optional<WallSeconds> ParseTime(std::string_view text) {
     i = end;
   }
   if (i != text.size() || parts[0] < kFirstYear || parts[0] > kLastYear) return std::nullopt;
-  return FromLocalTime(LocalTime{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], 0});
+  return LocalTime{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], 0};
+}
+
+// "+09:00" as seconds east of UTC.
+std::optional<WallSeconds> ParseOffset(std::string_view text) {
+  if (text.size() != 6 || (text[0] != '+' && text[0] != '-') || text[3] != ':') return std::nullopt;
+  const std::optional<int> hours = Digits(text.substr(1, 2), 2, 2);
+  const std::optional<int> minutes = Digits(text.substr(4, 2), 2, 2);
+  if (!hours || !minutes || *hours > 23 || *minutes > 59) return std::nullopt;
+  const WallSeconds seconds = *hours * 3600 + *minutes * 60;
+  return text[0] == '-' ? -seconds : seconds;
+}
+
+// With the offset the local text is exact even in the hour repeated at the end of
+// daylight saving; without it (older rows) it is read in today's zone.
+std::optional<WallSeconds> ParseTime(std::string_view text, const std::optional<WallSeconds>& offset) {
+  const std::optional<LocalTime> fields = ParseFields(text);
+  if (!fields) return std::nullopt;
+  if (!offset) return FromLocalTime(*fields);
+  if (!IsCivil(*fields)) return std::nullopt;
+  return FieldsAsUtc(*fields) - *offset;
+}
+
+bool InYears(WallSeconds t) {
+  const int year = ToLocalTime(t).year;
+  return year >= kFirstYear && year <= kLastYear;
 }
 
 using ParsedRow = std::variant<OutageRecord, MonitoredSpan>;
 
 std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
-  if (f.size() != kFieldCount) return std::nullopt;
+  if (f.size() != kFieldCount && f.size() != kOldFieldCount) return std::nullopt;
   const std::wstring ssid = Utf8ToWide(f[4]);
   const std::wstring target = Utf8ToWide(f[5]);
   // Measured as written back: a byte that is not UTF-8 comes back as three.
   if (WideToUtf8(ssid).size() > kMaxFieldBytes || WideToUtf8(target).size() > kMaxFieldBytes) return std::nullopt;
   const bool outage = f[0] == kKindOutage;
   if (!outage && f[0] != kKindSpan) return std::nullopt;
-  const std::optional<WallSeconds> start = ParseTime(f[1]);
+  // An offset Excel has turned into something else leaves the row as readable as an old one.
+  const std::optional<WallSeconds> offset = f.size() == kFieldCount ? ParseOffset(f[8]) : std::nullopt;
+  const std::optional<WallSeconds> start = ParseTime(f[1], offset);
   const std::optional<int64_t> seconds = Count(f[3], 12);
   // The length, not the end's text, makes the end: it is exact across a change of daylight saving.
-  if (!start || !ParseTime(f[2]) || !seconds) return std::nullopt;
+  if (!start || !ParseTime(f[2], offset) || !seconds) return std::nullopt;
   const WallSeconds end = *start + *seconds;
-  const int endYear = ToLocalTime(end).year;
-  if (endYear < kFirstYear || endYear > kLastYear) return std::nullopt;
+  // Both must be written back as they are read.
+  if (!InYears(*start) || !InYears(end)) return std::nullopt;
   if (!outage) {
     if (!f[6].empty() || !f[7].empty()) return std::nullopt;
     return MonitoredSpan{*start, end, ssid, target};
@@ -220,7 +298,7 @@ std::string_view WithoutBom(std::string_view bytes) {
 bool IsHeader(std::string_view line) {
   if (line.ends_with('\n')) line.remove_suffix(1);
   if (line.ends_with('\r')) line.remove_suffix(1);
-  return line == kHeader;
+  return line == kHeader || line == kOldHeader;
 }
 
 WallSeconds RowEnd(const ParsedRow& row) {

@@ -23,8 +23,8 @@ namespace moorlink {
 using WallSeconds = int64_t;
 WallSeconds CurrentWallSeconds();
 
-// How an outage ended.
-enum class OutageEnd { Recovered, Stopped, ProgramExit, Sleep };
+// How an outage ended. SessionEnd: sign-out, shutdown or restart of Windows.
+enum class OutageEnd { Recovered, Stopped, ProgramExit, Sleep, SessionEnd };
 
 struct OutageRecord {
   WallSeconds start = 0;
@@ -51,12 +51,17 @@ struct HistoryRows {
 };
 
 // --- The file format (pure) ---------------------------------------------------------
-// Header line: 種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方
-// Outage:      切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,192.168.1.1,3,回復
-// Span:        監視,2026/12/08 20:00:00,2026/12/08 23:10:00,11400,Home,192.168.1.1,,
-// Times are local time, YYYY/MM/DD HH:MM:SS. 終わり方: 回復, 監視停止, プログラム終了,
-// スリープ, each followed by "（上限で中止）" when retryLimit is set.
+// Header line: 種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット
+// Outage:      切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,192.168.1.1,3,回復,+09:00
+// Span:        監視,2026/12/08 20:00:00,2026/12/08 23:10:00,11400,Home,192.168.1.1,,,+09:00
+// Times are local time, YYYY/MM/DD HH:MM:SS; UTCオフセット (+09:00, -03:30) is the local
+// time's offset at the start, empty when it is not a whole number of minutes. 終わり方:
+// 回復, 監視停止, プログラム終了, スリープ, Windows終了, each followed by "（上限で中止）"
+// when retryLimit is set. SSID and Ping先 hold at most kMaxHistoryFieldBytes of UTF-8
+// (any Wi-Fi profile name: 255 characters of up to 4 bytes); a longer text is cut at a
+// character boundary when written.
 inline constexpr std::string_view kHistoryBom = "\xEF\xBB\xBF";
+inline constexpr size_t kMaxHistoryFieldBytes = 1024;
 std::string HistoryHeaderLine();  // with CR LF
 std::string FormatHistoryRow(const OutageRecord& outage);
 std::string FormatHistoryRow(const MonitoredSpan& span);
@@ -64,7 +69,8 @@ std::string FormatHistoryRow(const MonitoredSpan& span);
 // LF); anything else is skipped. Quoted fields may hold commas, quotes and line breaks;
 // what is not a row of ours counts as one line, so a quote left open (a write cut short)
 // hides no row after it. Times saved back by Excel ("2026/12/8 21:05") are read too; the
-// end is the start plus the seconds column.
+// end is the start plus the seconds column. A row with a valid offset starts at its local
+// start minus the offset; one without (8 columns: older files) is read in today's zone.
 HistoryRows ParseHistory(std::string_view bytes);
 // The file's bytes as they are rewritten at `now`: BOM, header, then every line kept in
 // order, except our rows that ended more than 365 days before now. Lines not ours stay.
