@@ -12,6 +12,7 @@
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
 #include "log/History.h"
+#include "monitor/MonitorRun.h"
 #include "resources/resource.h"
 
 namespace moorlink {
@@ -111,7 +112,7 @@ void FillList(HWND list, const std::vector<OutageRow>& rows) {
 
 void Refresh(HWND dialog) {
   const WallSeconds now = CurrentWallSeconds();
-  const HistoryRows rows = HistorySnapshot(now);
+  const HistoryRows rows = HistorySnapshot(MonotonicNowNs());
   for (auto [strip, window] : {std::pair{&g_day, DayStrip(now)}, std::pair{&g_week, WeekStrip(now)}}) {
     strip->window = window;
     strip->slots = HistorySlots(rows, window.from, window.to, window.count);
@@ -119,7 +120,7 @@ void Refresh(HWND dialog) {
   g_day.axis = DayAxis(g_day.window, ToLocalTime);
   g_week.axis = WeekAxis(g_week.window, ToLocalTime);
   SetDlgItemTextW(dialog, IDC_HISTORY_PERCENT, AvailabilityLine(rows, now).c_str());
-  FillList(GetDlgItem(dialog, IDC_HISTORY_LIST), OutageRows(rows, now, ToLocalTime));
+  FillList(GetDlgItem(dialog, IDC_HISTORY_LIST), OutageRows(rows, ToLocalTime));
   InvalidateRect(GetDlgItem(dialog, IDC_HISTORY_DAY), nullptr, FALSE);
   InvalidateRect(GetDlgItem(dialog, IDC_HISTORY_WEEK), nullptr, FALSE);
 }

@@ -90,7 +90,7 @@ std::wstring AvailabilityLine(const HistoryRows& rows, WallSeconds now) {
          Percent(AvailabilityPercent(rows, now - 30 * kDay, now));
 }
 
-std::vector<OutageRow> OutageRows(const HistoryRows& rows, WallSeconds now, const LocalTimeFn& toLocal) {
+std::vector<OutageRow> OutageRows(const HistoryRows& rows, const LocalTimeFn& toLocal) {
   std::vector<const OutageRecord*> latest;
   for (const OutageRecord& outage : rows.outages) latest.push_back(&outage);
   std::stable_sort(latest.begin(), latest.end(),
@@ -101,8 +101,9 @@ std::vector<OutageRow> OutageRows(const HistoryRows& rows, WallSeconds now, cons
     std::wstring ssid = outage->ssid;
     std::replace_if(ssid.begin(), ssid.end(), [](wchar_t c) { return std::iswcntrl(static_cast<wint_t>(c)) != 0; }, L' ');
     result.push_back({toLocal ? DateTimeText(toLocal(outage->start)) : std::wstring(),
-                      DurationText(std::min(outage->end, now) - outage->start), std::move(ssid),
-                      std::to_wstring(outage->reconnects) + L"回", outage->end >= now ? kOpenText : EndText(outage->how, outage->retryLimit)});
+                      DurationText(outage->end - outage->start), std::move(ssid),
+                      std::to_wstring(outage->reconnects) + L"回",
+                      outage->open ? kOpenText : EndText(outage->how, outage->retryLimit)});
   }
   return result;
 }

@@ -356,6 +356,8 @@ struct Store {
   HistoryRows rows;
   std::optional<OutageRecord> openOutage;
   std::optional<MonitoredSpan> openSpan;
+  int64_t openOutageNs = 0;
+  int64_t openSpanNs = 0;
   std::function<void()> listener;
   std::function<void(const std::wstring&)> log;
   bool failing = false;
@@ -395,6 +397,7 @@ void Remember(const Row& row, std::vector<Row> HistoryRows::*list, bool notify) 
     {
       std::lock_guard<std::mutex> guard(store.lock);
       (store.rows.*list).push_back(row);
+      (store.rows.*list).back().open = false;
       if (write && !store.path.empty()) {
         const bool ok =
             AppendToFile(store.path, std::string(kHistoryBom) + HistoryHeaderLine(), FormatHistoryRow(row));
@@ -559,30 +562,33 @@ void RecordOutage(const OutageRecord& outage) noexcept { Remember(outage, &Histo
 
 void RecordSpan(const MonitoredSpan& span) noexcept { Remember(span, &HistoryRows::spans, false); }
 
-void SetOpenOutage(std::optional<OutageRecord> outage) noexcept {
+void SetOpenOutage(std::optional<OutageRecord> outage, int64_t startNs) noexcept {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);
   store.openOutage = std::move(outage);
+  store.openOutageNs = startNs;
 }
 
-void SetOpenSpan(std::optional<MonitoredSpan> span) noexcept {
+void SetOpenSpan(std::optional<MonitoredSpan> span, int64_t startNs) noexcept {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);
   store.openSpan = std::move(span);
+  store.openSpanNs = startNs;
 }
 
-HistoryRows HistorySnapshot(WallSeconds now) {
+HistoryRows HistorySnapshot(int64_t nowNs) {
+  // The monotonic clock, not the wall clock, measures how long an open row has lasted:
+  // setting the clock moves neither its length nor which rows are open.
+  auto opened = [nowNs](auto row, int64_t startNs) {
+    row.end = row.start + std::max<int64_t>(0, (nowNs - startNs) / 1'000'000'000);
+    row.open = true;
+    return row;
+  };
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);
   HistoryRows rows = store.rows;
-  if (store.openOutage) {
-    rows.outages.push_back(*store.openOutage);
-    rows.outages.back().end = std::max(now, rows.outages.back().start);
-  }
-  if (store.openSpan) {
-    rows.spans.push_back(*store.openSpan);
-    rows.spans.back().end = std::max(now, rows.spans.back().start);
-  }
+  if (store.openOutage) rows.outages.push_back(opened(*store.openOutage, store.openOutageNs));
+  if (store.openSpan) rows.spans.push_back(opened(*store.openSpan, store.openSpanNs));
   return rows;
 }
 

@@ -34,6 +34,7 @@ struct OutageRecord {
   int reconnects = 0;        // reconnect commands launched in it
   OutageEnd how = OutageEnd::Recovered;
   bool retryLimit = false;   // monitoring stopped at the retry limit during it
+  bool open = false;         // still going on (from HistorySnapshot); never in the file
   bool operator==(const OutageRecord&) const = default;
 };
 
@@ -42,6 +43,7 @@ struct MonitoredSpan {
   WallSeconds end = 0;
   std::wstring ssid;
   std::wstring target;
+  bool open = false;  // still going on (from HistorySnapshot); never in the file
   bool operator==(const MonitoredSpan&) const = default;
 };
 
@@ -101,11 +103,13 @@ std::wstring HistoryFilePath();
 // the view; called when an outage or a monitored span ends.
 void RecordOutage(const OutageRecord& outage) noexcept;
 void RecordSpan(const MonitoredSpan& span) noexcept;
-// What is still open, for the view (ends at "now"); nullopt clears.
-void SetOpenOutage(std::optional<OutageRecord> outage) noexcept;
-void SetOpenSpan(std::optional<MonitoredSpan> span) noexcept;
-// The file's rows plus the open ones ending at now.
-HistoryRows HistorySnapshot(WallSeconds now);
+// What is still open, for the view; nullopt clears. startNs: the monotonic clock (ns) when
+// the row began; the row's start stays its wall time.
+void SetOpenOutage(std::optional<OutageRecord> outage, int64_t startNs) noexcept;
+void SetOpenSpan(std::optional<MonitoredSpan> span, int64_t startNs) noexcept;
+// The file's rows plus the open ones (open set), each ending after the time the monotonic
+// clock has run since it began: start + max(0, nowNs - startNs) in whole seconds.
+HistoryRows HistorySnapshot(int64_t nowNs);
 // Called (on the recording thread) after each recorded outage; the view redraws.
 void SetHistoryListener(std::function<void()> listener);
 

@@ -38,7 +38,7 @@ struct OpenOutage {
   int64_t startNs = 0;
   std::function<void(const OutageRecord&)> record;
   std::function<WallSeconds()> wallNow;
-  std::function<void(std::optional<OutageRecord>)> setOpen;
+  std::function<void(std::optional<OutageRecord>, int64_t)> setOpen;
 };
 // Handed from a run stopped at the retry limit to the next run, or ended at exit. Runs
 // follow one another, but the exit may come from another thread.
@@ -48,7 +48,7 @@ std::optional<OpenOutage> g_carried;
 void Close(OpenOutage& outage, OutageEnd how) {
   outage.row.how = how;
   outage.row.end = outage.wallNow ? outage.wallNow() : outage.row.start;
-  if (outage.setOpen) outage.setOpen(std::nullopt);
+  if (outage.setOpen) outage.setOpen(std::nullopt, 0);
   if (outage.record) outage.record(outage.row);
 }
 
@@ -307,7 +307,7 @@ class Run {
   }
 
   void Publish() {
-    if (outage_ && p_.SetOpenOutage) p_.SetOpenOutage(outage_->row);
+    if (outage_ && p_.SetOpenOutage) p_.SetOpenOutage(outage_->row, outage_->startNs);
   }
 
   // The outage a run stopped at the retry limit left open is this run's until it ends.
@@ -352,13 +352,13 @@ class Run {
 
   void OpenSpan() {
     span_ = MonitoredSpan{Wall(), 0, ssid_, target_};
-    if (p_.SetOpenSpan) p_.SetOpenSpan(span_);
+    if (p_.SetOpenSpan) p_.SetOpenSpan(span_, p_.Now());
   }
 
   void CloseSpan() {
     if (!span_) return;
     span_->end = Wall();
-    if (p_.SetOpenSpan) p_.SetOpenSpan(std::nullopt);
+    if (p_.SetOpenSpan) p_.SetOpenSpan(std::nullopt, 0);
     if (p_.RecordSpan) p_.RecordSpan(*span_);
     span_.reset();
   }

@@ -67,8 +67,8 @@ struct MonitorPorts {
   std::function<WallSeconds()> WallNow;
   std::function<void(const OutageRecord&)> RecordOutage;
   std::function<void(const MonitoredSpan&)> RecordSpan;
-  std::function<void(std::optional<OutageRecord>)> SetOpenOutage;
-  std::function<void(std::optional<MonitoredSpan>)> SetOpenSpan;
+  std::function<void(std::optional<OutageRecord>, int64_t startNs)> SetOpenOutage;
+  std::function<void(std::optional<MonitoredSpan>, int64_t startNs)> SetOpenSpan;
   // Monotonic time in nanoseconds, zero at system start.
   std::function<int64_t()> Now;
   std::function<void(uint32_t ms)> Sleep;

@@ -170,6 +170,7 @@ TEST_F(HistoryTest, StorePrunesAppendsAndReportsAFailureStreakOnce) {
   ASSERT_EQ(path, dir.Child(L"staff_history.csv"));
   const OutageRecord old{1000, 1060, L"Old", L"127.0.0.1", 1};
   const OutageRecord fresh{kT, kT + 10, L"Home", L"127.0.0.1", 2, OutageEnd::ProgramExit};
+  const MonitoredSpan span{kT, kT + 20, L"Home", L"127.0.0.1"};
   WriteFileBytes(path, FormatHistoryRow(old) + "junk\r\n" + FormatHistoryRow(fresh));
   std::vector<std::wstring> logged;
   int heard = 0;
@@ -178,18 +179,23 @@ TEST_F(HistoryTest, StorePrunesAppendsAndReportsAFailureStreakOnce) {
   OpenHistory(path);
   EXPECT_EQ(ReadFileBytes(path), kHead + "junk\r\n" + FormatHistoryRow(fresh));
   RecordOutage(fresh);
-  RecordSpan(MonitoredSpan{kT, kT + 20, L"Home", L"127.0.0.1"});
-  EXPECT_EQ(ReadFileBytes(path), kHead + "junk\r\n" + FormatHistoryRow(fresh) + FormatHistoryRow(fresh) +
-                                     FormatHistoryRow(MonitoredSpan{kT, kT + 20, L"Home", L"127.0.0.1"}));
-  SetOpenOutage(OutageRecord{kT + 30, 0, L"Home", L""});
-  EXPECT_EQ(HistorySnapshot(kT + 90).outages.at(2).end, kT + 90);
+  RecordSpan(span);
+  EXPECT_EQ(ReadFileBytes(path),
+            kHead + "junk\r\n" + FormatHistoryRow(fresh) + FormatHistoryRow(fresh) + FormatHistoryRow(span));
+  // Open rows last as long as the monotonic clock has run, in whole seconds.
+  SetOpenOutage(OutageRecord{kT + 30, 0, L"Home", L""}, 5'000'000'000);
+  SetOpenSpan(MonitoredSpan{kT, 0, L"Home", L""}, 7'000'000'000);
+  const HistoryRows open = HistorySnapshot(65'900'000'000);
+  EXPECT_EQ(open.outages.at(2), (OutageRecord{kT + 30, kT + 90, L"Home", L"", 0, OutageEnd::Recovered, false, true}));
+  EXPECT_EQ(open.spans.at(1), (MonitoredSpan{kT, kT + 58, L"Home", L"", true}));
+  EXPECT_EQ(HistorySnapshot(0).outages.at(2).end, kT + 30);
   EXPECT_EQ(heard, 1);
   // Off: remembered for the view, not written.
   WriteSetting(keys::UseHistory, false);
   const std::string before = ReadFileBytes(path);
   RecordOutage(fresh);
   EXPECT_EQ(ReadFileBytes(path), before);
-  EXPECT_EQ(HistorySnapshot(kT).outages.size(), 4u);
+  EXPECT_EQ(HistorySnapshot(0).outages.size(), 4u);
   // A folder where the file should be: one line per streak of failures.
   WriteSetting(keys::UseHistory, true);
   const std::wstring blocked = dir.Child(L"blocked.csv");
