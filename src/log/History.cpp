@@ -31,6 +31,8 @@ constexpr size_t kFieldCount = 9;
 constexpr size_t kMaxFieldBytes = kMaxHistoryFieldBytes;
 constexpr WallSeconds kDay = 24 * 60 * 60;
 constexpr WallSeconds kKeptSeconds = 365 * kDay;
+// How far past the newest row a clock is still believed when pruning.
+constexpr WallSeconds kPlausibleAheadSeconds = 30 * kDay;
 constexpr int kFirstYear = 1970;
 // The Windows C runtime converts no later time.
 constexpr int kLastYear = 3000;
@@ -463,14 +465,22 @@ std::string PruneHistory(std::string_view bytes, WallSeconds now) {
   std::string out = std::string(kHistoryBom) + HistoryHeaderLine();
   const size_t headerSize = out.size();
   const std::string_view b = WithoutBom(bytes);
+  // A clock far beyond the newest row is more likely wrong than the whole file old. The
+  // newest row is always kept, so a second rewrite finds the same limit.
+  std::optional<WallSeconds> newest;
+  for (size_t pos = 0; pos < b.size();) {
+    const Record record = NextRecord(b, pos);
+    if (record.row) newest = std::max(newest.value_or(LLONG_MIN), RowEnd(*record.row));
+    pos = record.end;
+  }
+  const WallSeconds limit = (newest ? std::min(now, *newest + kPlausibleAheadSeconds) : now) - kKeptSeconds;
   // Nothing is dropped from inside a stretch that an earlier line's reading looked at,
   // so every kept line reads afterwards as it did before.
   size_t looked = 0;
   for (size_t pos = 0; pos < b.size();) {
     const Record record = NextRecord(b, pos);
     const std::string_view text = b.substr(pos, record.end - pos);
-    const bool drop =
-        pos >= looked && (IsHeader(text) || (record.row && RowEnd(*record.row) < now - kKeptSeconds));
+    const bool drop = pos >= looked && (IsHeader(text) || (record.row && RowEnd(*record.row) < limit));
     if (!drop) out += text;
     looked = std::max(looked, record.scanEnd);
     pos = record.end;

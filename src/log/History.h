@@ -75,7 +75,9 @@ std::string FormatHistoryRow(const MonitoredSpan& span);
 // start minus the offset; one without (8 columns: older files) is read in today's zone.
 HistoryRows ParseHistory(std::string_view bytes);
 // The file's bytes as they are rewritten at `now`: BOM, header, then every line kept in
-// order, except our rows that ended more than 365 days before now. Lines not ours stay.
+// order, except our rows that ended more than 365 days before now, or before the newest
+// row's end + 30 days when that is earlier (a clock set far ahead keeps the file).
+// Lines not ours stay; a header line, old or new, is replaced by today's.
 std::string PruneHistory(std::string_view bytes, WallSeconds now);
 
 // --- Arithmetic for the view (pure) -------------------------------------------------

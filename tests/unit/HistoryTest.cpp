@@ -140,6 +140,14 @@ TEST_F(HistoryTest, AnyProfileNameIsWrittenAndReadAndALongerTextCut) {
   }
 }
 
+TEST_F(HistoryTest, PruningBelievesNoClockFarBeyondTheNewestRow) {
+  const std::string older = FormatHistoryRow(MonitoredSpan{kT - 340 * 86400, kT - 340 * 86400, L"Home", L""});
+  const std::string newest = FormatHistoryRow(OutageRecord{kT, kT + 10, L"Home", L"127.0.0.1", 1});
+  const struct { WallSeconds now; std::string kept; } cases[] = {
+      {kT + 20 * 86400, older + newest}, {kT + 26 * 86400, newest}, {kT + 2 * kYear, newest}};
+  for (const auto& c : cases) EXPECT_EQ(PruneHistory(kHead + older + newest, c.now), kHead + c.kept) << c.now;
+}
+
 TEST_F(HistoryTest, ViewArithmetic) {
   const std::pair<int64_t, std::wstring> durations[] = {
       {-5, L"0秒"},     {0, L"0秒"},       {45, L"45秒"},         {60, L"1分"},          {133, L"2分13秒"},
