@@ -337,16 +337,17 @@ WallSeconds Length(const std::vector<Interval>& spans) {
   return total;
 }
 
-// Both sorted and disjoint.
-WallSeconds OverlapLength(const std::vector<Interval>& a, const std::vector<Interval>& b) {
-  WallSeconds total = 0;
+// Both sorted and disjoint; so is the result.
+std::vector<Interval> Intersection(const std::vector<Interval>& a, const std::vector<Interval>& b) {
+  std::vector<Interval> both;
   size_t i = 0;
   size_t j = 0;
   while (i < a.size() && j < b.size()) {
-    total += std::max<WallSeconds>(0, std::min(a[i].second, b[j].second) - std::max(a[i].first, b[j].first));
+    const Interval overlap{std::max(a[i].first, b[j].first), std::min(a[i].second, b[j].second)};
+    if (overlap.first < overlap.second) both.push_back(overlap);
     (a[i].second < b[j].second) ? ++i : ++j;
   }
-  return total;
+  return both;
 }
 
 // --- The store -------------------------------------------------------------------------
@@ -519,9 +520,11 @@ std::vector<SlotState> HistorySlots(const HistoryRows& rows, WallSeconds from, W
       }
     }
   };
-  mark(Merged(rows.spans, from, to, 0), SlotState::Answered);
-  // An outage shorter than a second still shows.
-  mark(Merged(rows.outages, from, to, 1), SlotState::Outage);
+  const std::vector<Interval> monitored = Merged(rows.spans, from, to, 0);
+  mark(monitored, SlotState::Answered);
+  // An outage shorter than a second still shows; one carried across the unmonitored wait
+  // for a revival shows only where it was watched.
+  mark(Intersection(monitored, Merged(rows.outages, from, to, 1)), SlotState::Outage);
   return slots;
 }
 
@@ -529,7 +532,7 @@ std::optional<double> AvailabilityPercent(const HistoryRows& rows, WallSeconds f
   const std::vector<Interval> monitored = Merged(rows.spans, from, to, 0);
   const WallSeconds total = Length(monitored);
   if (total <= 0) return std::nullopt;
-  const WallSeconds down = OverlapLength(monitored, Merged(rows.outages, from, to, 0));
+  const WallSeconds down = Length(Intersection(monitored, Merged(rows.outages, from, to, 0)));
   return 100.0 * static_cast<double>(total - down) / static_cast<double>(total);
 }
 

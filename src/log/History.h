@@ -85,8 +85,9 @@ std::string PruneHistory(std::string_view bytes, WallSeconds now);
 std::wstring DurationText(int64_t seconds);
 
 enum class SlotState : uint8_t { NotMonitored, Answered, Outage };
-// [from, to) cut into `count` equal slots: Outage where any outage overlaps the slot,
-// else Answered where any monitored span overlaps it, else NotMonitored.
+// [from, to) cut into `count` equal slots: Outage where an outage overlaps monitored time
+// in the slot (an outage of less than a second counts as one second), else Answered
+// where any monitored span overlaps it, else NotMonitored.
 std::vector<SlotState> HistorySlots(const HistoryRows& rows, WallSeconds from, WallSeconds to, int count);
 // The share of monitored time in [from, to) that was not inside an outage, in percent;
 // nullopt when nothing was monitored in that window. Overlapping spans count once.

@@ -162,13 +162,18 @@ TEST_F(HistoryTest, ViewArithmetic) {
   for (auto [start, end] : {std::pair{90, 120}, {200, 250}, {350, 350}}) rows.outages.push_back({start, end, L"", L""});
   for (auto [start, end] : {std::pair{0, 100}, {50, 150}, {300, 400}}) rows.spans.push_back({start, end, L"", L""});
   EXPECT_EQ(HistorySlots(rows, 0, 400, 8), (std::vector<S>{S::Answered, S::Outage, S::Outage, S::NotMonitored,
-                                                           S::Outage, S::NotMonitored, S::Answered, S::Outage}));
+                                                           S::NotMonitored, S::NotMonitored, S::Answered, S::Outage}));
   EXPECT_EQ(HistorySlots(rows, 100, 130, 3), (std::vector<S>{S::Outage, S::Outage, S::Answered}));
   EXPECT_EQ(HistorySlots(rows, 0, 400, 0), std::vector<S>{});
   EXPECT_EQ(HistorySlots(rows, 400, 400, 4), std::vector<S>{});
   const struct { WallSeconds from, to; std::optional<double> percent; } cases[] = {
       {0, 400, 88.0}, {100, 200, 60.0}, {150, 300, std::nullopt}, {95, 115, 0.0}, {-1000, 50, 100.0}};
   for (const auto& c : cases) EXPECT_EQ(AvailabilityPercent(rows, c.from, c.to), c.percent) << c.from;
+  // An outage carried across the unmonitored wait for a revival (100-200).
+  const HistoryRows carried{{{50, 250, L"", L""}}, {{0, 100, L"", L""}, {200, 300, L"", L""}}};
+  EXPECT_EQ(HistorySlots(carried, 0, 300, 6),
+            (std::vector<S>{S::Answered, S::Outage, S::NotMonitored, S::NotMonitored, S::Outage, S::Answered}));
+  EXPECT_EQ(AvailabilityPercent(carried, 0, 300), 50.0);
 }
 
 TEST_F(HistoryTest, StorePrunesAppendsAndReportsAFailureStreakOnce) {
