@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <deque>
 #include <mutex>
 #include <utility>
 #include <variant>
@@ -361,7 +362,12 @@ struct Store {
   std::optional<MonitoredSpan> openSpan;
   int64_t openOutageNs = 0;
   int64_t openSpanNs = 0;
+  // Formatted rows that could not be appended yet, oldest first, and each one's size. One
+  // string, so that a write that fails again copies nothing.
+  std::string pending;
+  std::deque<size_t> pendingSizes;
   std::function<void()> listener;
+  std::function<void(const std::wstring&)> failureListener;
   std::function<void(const std::wstring&)> log;
   bool failing = false;
 };
@@ -371,21 +377,47 @@ Store& TheStore() {
   return store;
 }
 
-void ReportFailure(const std::function<void(const std::wstring&)>& log, const std::wstring& path) {
-  const std::wstring message = L"接続履歴ファイルに書き込めませんでした。" + path;
-  if (log) {
-    log(message);
-  } else {
-    WriteLog(LogCategory::Other, L"エラー", message);
+// The start of a failure streak, noted under the lock and told once it is released.
+struct Failure {
+  std::wstring path;
+  std::function<void(const std::wstring&)> log;
+  std::function<void(const std::wstring&)> listener;
+
+  void Tell() const {
+    if (path.empty()) return;
+    const std::wstring message = L"接続履歴ファイルに書き込めませんでした。" + path;
+    if (log) {
+      log(message);
+    } else {
+      WriteLog(LogCategory::Other, L"エラー", message);
+    }
+    if (listener) listener(path);
   }
+};
+
+// A write's outcome under the lock.
+void NoteWrite(Store& store, bool ok, Failure& failure) {
+  if (!ok && !store.failing) failure = {store.path, store.log, store.failureListener};
+  store.failing = !ok;
 }
 
-// A write's outcome under the lock; true when it starts a failure streak, which is logged
-// once the lock is released.
-bool NoteWrite(Store& store, bool ok) {
-  const bool first = !ok && !store.failing;
-  store.failing = !ok;
-  return first;
+// Appends row (may be empty) after the rows pending, which it joins when that fails.
+// Under the lock, so that rows reach the file in order.
+void WritePending(Store& store, const std::string& row, Failure& failure) {
+  if (!row.empty()) {
+    store.pending += row;
+    store.pendingSizes.push_back(row.size());
+  }
+  if (store.pending.empty()) return;
+  const bool ok = AppendToFile(store.path, std::string(kHistoryBom) + HistoryHeaderLine(), store.pending);
+  NoteWrite(store, ok, failure);
+  if (ok) {
+    store.pending.clear();
+    store.pendingSizes.clear();
+  } else if (store.pendingSizes.size() > kMaxPendingHistoryRows) {
+    store.pending.erase(0, store.pendingSizes.front());
+    store.pendingSizes.pop_front();
+  }
 }
 
 template <typename Row>
@@ -394,24 +426,16 @@ void Remember(const Row& row, std::vector<Row> HistoryRows::*list, bool notify) 
     // Settings are read before taking the lock: no code holds two locks at once.
     const bool write = UseHistory();
     Store& store = TheStore();
-    std::wstring failedPath;
-    std::function<void(const std::wstring&)> log;
+    Failure failure;
     std::function<void()> listener;
     {
       std::lock_guard<std::mutex> guard(store.lock);
       (store.rows.*list).push_back(row);
       (store.rows.*list).back().open = false;
-      if (write && !store.path.empty()) {
-        const bool ok =
-            AppendToFile(store.path, std::string(kHistoryBom) + HistoryHeaderLine(), FormatHistoryRow(row));
-        if (NoteWrite(store, ok)) {
-          failedPath = store.path;
-          log = store.log;
-        }
-      }
+      if (write && !store.path.empty()) WritePending(store, FormatHistoryRow(row), failure);
       if (notify) listener = store.listener;
     }
-    if (!failedPath.empty()) ReportFailure(log, failedPath);
+    failure.Tell();
     if (listener) listener();
   } catch (...) {
     // History is never worth a failure of the monitor.
@@ -540,27 +564,28 @@ void OpenHistory(const std::wstring& path) {
   try {
     const bool write = UseHistory();
     Store& store = TheStore();
-    std::wstring failedPath;
-    std::function<void(const std::wstring&)> log;
+    Failure failure;
     {
       std::lock_guard<std::mutex> guard(store.lock);
       store.path = path;
       store.rows = {};
       store.openOutage.reset();
       store.openSpan.reset();
+      store.pending.clear();
+      store.pendingSizes.clear();
       store.failing = false;
       std::string bytes;
       if (!path.empty() && ReadWholeFile(path, bytes)) {
         const std::string pruned = PruneHistory(bytes, CurrentWallSeconds());
-        // With the history switched off the file is left as it is.
-        if (write && pruned != bytes && NoteWrite(store, RewriteFile(path, pruned))) {
-          failedPath = path;
-          log = store.log;
+        // With the history switched off the file is left as it is. No row is at stake in
+        // a rewrite that fails, so it starts no streak: the first lost append is told too.
+        if (write && pruned != bytes && !RewriteFile(path, pruned)) {
+          failure = {path, store.log, store.failureListener};
         }
         store.rows = ParseHistory(pruned);
       }
     }
-    if (!failedPath.empty()) ReportFailure(log, failedPath);
+    failure.Tell();
   } catch (...) {
   }
 }
@@ -574,6 +599,20 @@ std::wstring HistoryFilePath() {
 void RecordOutage(const OutageRecord& outage) noexcept { Remember(outage, &HistoryRows::outages, true); }
 
 void RecordSpan(const MonitoredSpan& span) noexcept { Remember(span, &HistoryRows::spans, false); }
+
+void FlushHistory() noexcept {
+  try {
+    const bool write = UseHistory();
+    Store& store = TheStore();
+    Failure failure;
+    {
+      std::lock_guard<std::mutex> guard(store.lock);
+      if (write && !store.path.empty()) WritePending(store, {}, failure);
+    }
+    failure.Tell();
+  } catch (...) {
+  }
+}
 
 void SetOpenOutage(std::optional<OutageRecord> outage, int64_t startNs) noexcept {
   Store& store = TheStore();
@@ -609,6 +648,12 @@ void SetHistoryListener(std::function<void()> listener) {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);
   store.listener = std::move(listener);
+}
+
+void SetHistoryWriteFailureListener(std::function<void(const std::wstring& path)> listener) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.lock);
+  store.failureListener = std::move(listener);
 }
 
 void SetHistoryLogForTesting(std::function<void(const std::wstring& message)> log) {

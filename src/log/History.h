@@ -3,11 +3,14 @@
 // (<user>_history.csv), UTF-8 with a byte-order mark, CR LF, RFC 4180 quoting, so that it
 // opens as it should in Excel on Japanese Windows. It holds two kinds of rows, told apart
 // by the first column: an outage ("切断") and a span of active monitoring ("監視"), the
-// latter so that availability counts monitored time only. Rows are appended as they end;
-// rows older than a year are dropped when the file is rewritten (once per program start).
-// A line that is not one of our rows (damaged, or added by hand) is kept as it is and
-// skipped when reading. Nothing here throws; a file that cannot be written costs one log
-// line (category Other) per failure streak, never the program.
+// latter so that availability counts monitored time only. Each row carries the UTC offset
+// in effect at its start, so that it reads back exactly across a change of daylight
+// saving or of time zone. Rows are appended as they end; rows older than a year are
+// dropped when the file is rewritten (once per program start). A line that is not one of
+// our rows (damaged, or added by hand) is kept as it is and skipped when reading.
+// Nothing here throws. A row that cannot be appended (the file held open by another
+// program) is kept and written before the next one that can; a failure streak costs one
+// log line (category Other) and one call of the write-failure listener, never the program.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -99,13 +102,19 @@ std::optional<double> AvailabilityPercent(const HistoryRows& rows, WallSeconds f
 std::wstring ComposeHistoryPath(const std::wstring& settingsPath);
 // Set at start-up (from the settings file's path): reads the file's rows for the view
 // and, when UseHistory is on and something changes, rewrites it once (PruneHistory).
-// Forgets what was recorded before. A file over 64 MiB is neither read nor rewritten.
+// Forgets what was recorded before, rows still waiting included. A file over 64 MiB is
+// neither read nor rewritten. A rewrite that fails is logged and told, but starts no
+// streak: it loses no row, so the first append that fails is told as well.
 void OpenHistory(const std::wstring& path);
 std::wstring HistoryFilePath();
 // Appends a row when [History] UseHistory is on (read at every call) and remembers it for
-// the view; called when an outage or a monitored span ends.
+// the view; called when an outage or a monitored span ends. A row that cannot be appended
+// waits, with those before it (the latest kMaxPendingHistoryRows), for the next write.
 void RecordOutage(const OutageRecord& outage) noexcept;
 void RecordSpan(const MonitoredSpan& span) noexcept;
+inline constexpr size_t kMaxPendingHistoryRows = 10000;
+// Writes the rows still waiting (at exit, at the end of the Windows session).
+void FlushHistory() noexcept;
 // What is still open, for the view; nullopt clears. startNs: the monotonic clock (ns) when
 // the row began; the row's start stays its wall time.
 void SetOpenOutage(std::optional<OutageRecord> outage, int64_t startNs) noexcept;
@@ -115,6 +124,9 @@ void SetOpenSpan(std::optional<MonitoredSpan> span, int64_t startNs) noexcept;
 HistoryRows HistorySnapshot(int64_t nowNs);
 // Called (on the recording thread) after each recorded outage; the view redraws.
 void SetHistoryListener(std::function<void()> listener);
+// Called with the file's path on the first failed write of a streak, on the failing
+// thread, outside the store's lock.
+void SetHistoryWriteFailureListener(std::function<void(const std::wstring& path)> listener);
 
 // Test seam: where failures are logged.
 void SetHistoryLogForTesting(std::function<void(const std::wstring& message)> log);

@@ -209,20 +209,37 @@ TEST_F(HistoryTest, StorePrunesAppendsAndReportsAFailureStreakOnce) {
   RecordOutage(fresh);
   EXPECT_EQ(ReadFileBytes(path), before);
   EXPECT_EQ(HistorySnapshot(0).outages.size(), 4u);
-  // A folder where the file should be: one line per streak of failures.
+  // A folder where the file should be: rows wait, in order, for the next write; one line
+  // and one call per streak of failures.
   WriteSetting(keys::UseHistory, true);
   const std::wstring blocked = dir.Child(L"blocked.csv");
+  std::vector<std::wstring> told;
+  SetHistoryWriteFailureListener([&](const std::wstring& failed) { told.push_back(failed); });
   std::filesystem::create_directory(ToFsPath(blocked));
   OpenHistory(blocked);
   RecordOutage(fresh);
-  RecordOutage(fresh);
+  RecordSpan(span);
   std::filesystem::remove(ToFsPath(blocked));
-  RecordOutage(fresh);  // written: the streak ends
+  RecordOutage(old);  // written after the two waiting: the streak ends
+  EXPECT_EQ(ReadFileBytes(blocked), kHead + FormatHistoryRow(fresh) + FormatHistoryRow(span) + FormatHistoryRow(old));
   std::filesystem::remove(ToFsPath(blocked));
   std::filesystem::create_directory(ToFsPath(blocked));
-  RecordOutage(fresh);
+  RecordOutage(fresh);  // the oldest waiting, dropped once the bound is passed
+  WriteSetting(keys::UseHistory, false);
+  RecordOutage(old);  // off: nothing waits
+  WriteSetting(keys::UseHistory, true);
+  std::string waiting;
+  for (WallSeconds i = 0; i < static_cast<WallSeconds>(kMaxPendingHistoryRows); ++i) {
+    RecordSpan(MonitoredSpan{kT + i, kT + i, L"", L""});
+    waiting += FormatHistoryRow(MonitoredSpan{kT + i, kT + i, L"", L""});
+  }
+  std::filesystem::remove(ToFsPath(blocked));
+  FlushHistory();
+  EXPECT_EQ(ReadFileBytes(blocked), kHead + waiting);
   EXPECT_EQ(logged, std::vector<std::wstring>(2, L"接続履歴ファイルに書き込めませんでした。" + blocked));
+  EXPECT_EQ(told, std::vector<std::wstring>(2, blocked));
   EXPECT_EQ(heard, 6);
+  SetHistoryWriteFailureListener(nullptr);
   SetHistoryLogForTesting(nullptr);
   SetHistoryListener(nullptr);
   OpenHistory({});
