@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -71,11 +72,23 @@ struct Column {
   int widthDu;
 };
 constexpr Column kColumns[] = {{L"開始", 86}, {L"長さ", 44}, {L"SSID", 62}, {L"再接続", 30}, {L"終わり方", 86}};
+constexpr int kEndColumn = 4;
+
+// The ending column keeps its designed width unless its longest text needs more, in the
+// list's font at the current DPI (the margin is the list's own, about two characters).
+int ColumnWidth(HWND dialog, HWND list, int column) {
+  int width = Du(dialog, kColumns[column].widthDu);
+  if (column != kEndColumn) return width;
+  for (const std::wstring& text : OutageEndTexts()) {
+    width = std::max(width, ListView_GetStringWidth(list, text.c_str()) + Du(dialog, 8));
+  }
+  return width;
+}
 
 void SizeColumns(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_HISTORY_LIST);
   for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-    ListView_SetColumnWidth(list, i, Du(dialog, kColumns[i].widthDu));
+    ListView_SetColumnWidth(list, i, ColumnWidth(dialog, list, i));
   }
 }
 
@@ -100,7 +113,7 @@ void FillList(HWND list, const std::vector<OutageRow>& rows) {
 
 void Refresh(HWND dialog) {
   const WallSeconds now = CurrentWallSeconds();
-  HistoryRows rows = HistorySnapshot(now);
+  HistoryRows rows = HistorySnapshot();
   ProcessOutageBook().AddOpenRows(rows, MonotonicNowNs());
   for (auto [strip, window] : {std::pair{&g_day, DayStrip(now)}, std::pair{&g_week, WeekStrip(now)}}) {
     strip->window = window;
@@ -109,7 +122,7 @@ void Refresh(HWND dialog) {
   g_day.axis = DayAxis(g_day.window, ToLocalTime);
   g_week.axis = WeekAxis(g_week.window, ToLocalTime);
   SetDlgItemTextW(dialog, IDC_HISTORY_PERCENT, AvailabilityLine(rows, now).c_str());
-  FillList(GetDlgItem(dialog, IDC_HISTORY_LIST), OutageRows(rows, now, ToLocalTime));
+  FillList(GetDlgItem(dialog, IDC_HISTORY_LIST), OutageRows(rows, ToLocalTime));
   InvalidateRect(GetDlgItem(dialog, IDC_HISTORY_DAY), nullptr, FALSE);
   InvalidateRect(GetDlgItem(dialog, IDC_HISTORY_WEEK), nullptr, FALSE);
 }
@@ -211,7 +224,7 @@ void OnInitDialog(HWND dialog) {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = const_cast<wchar_t*>(kColumns[i].title);
-    column.cx = Du(dialog, kColumns[i].widthDu);
+    column.cx = ColumnWidth(dialog, list, i);
     ListView_InsertColumn(list, i, &column);
   }
   // Called on the recording thread: it only posts.

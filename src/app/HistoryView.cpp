@@ -55,11 +55,13 @@ std::wstring DateTimeText(const LocalTime& t) {
   return text;
 }
 
-std::wstring EndText(const OutageRecord& outage) {
-  if (outage.open) return L"継続中";
-  static const wchar_t* const kEnds[] = {L"回復", L"監視停止", L"プログラム終了", L"スリープ", L"Windows終了"};
-  std::wstring text = kEnds[static_cast<int>(outage.how)];
-  if (outage.retryLimit) text += L"（上限で中止）";
+constexpr const wchar_t* kOpenText = L"継続中";
+constexpr const wchar_t* kEnds[] = {L"回復", L"監視停止", L"プログラム終了", L"スリープ", L"Windows終了"};
+
+std::wstring EndText(OutageEnd how, bool retryLimit) {
+  const size_t i = static_cast<size_t>(how);
+  std::wstring text = i < std::size(kEnds) ? kEnds[i] : kEnds[0];
+  if (retryLimit) text += L"（上限で中止）";
   return text;
 }
 
@@ -88,7 +90,7 @@ std::wstring AvailabilityLine(const HistoryRows& rows, WallSeconds now) {
          Percent(AvailabilityPercent(rows, now - 30 * kDay, now));
 }
 
-std::vector<OutageRow> OutageRows(const HistoryRows& rows, WallSeconds now, const LocalTimeFn& toLocal) {
+std::vector<OutageRow> OutageRows(const HistoryRows& rows, const LocalTimeFn& toLocal) {
   std::vector<const OutageRecord*> latest;
   for (const OutageRecord& outage : rows.outages) latest.push_back(&outage);
   std::stable_sort(latest.begin(), latest.end(),
@@ -99,10 +101,19 @@ std::vector<OutageRow> OutageRows(const HistoryRows& rows, WallSeconds now, cons
     std::wstring ssid = outage->ssid;
     std::replace_if(ssid.begin(), ssid.end(), [](wchar_t c) { return std::iswcntrl(static_cast<wint_t>(c)) != 0; }, L' ');
     result.push_back({toLocal ? DateTimeText(toLocal(outage->start)) : std::wstring(),
-                      DurationText(std::min(outage->end, now) - outage->start), std::move(ssid),
-                      std::to_wstring(outage->reconnects) + L"回", EndText(*outage)});
+                      DurationText(outage->end - outage->start), std::move(ssid),
+                      std::to_wstring(outage->reconnects) + L"回",
+                      outage->open ? kOpenText : EndText(outage->how, outage->retryLimit)});
   }
   return result;
+}
+
+std::vector<std::wstring> OutageEndTexts() {
+  std::vector<std::wstring> texts{kOpenText};
+  for (size_t i = 0; i < std::size(kEnds); ++i) {
+    for (const bool retryLimit : {false, true}) texts.push_back(EndText(OutageEnd(i), retryLimit));
+  }
+  return texts;
 }
 
 }  // namespace moorlink

@@ -16,6 +16,7 @@
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
 #include "common/Text.h"
+#include "log/History.h"
 #include "log/LogWriter.h"
 #include "common/PathHelpers.h"
 #include "monitor/MonitorController.h"
@@ -142,6 +143,12 @@ LRESULT OnCreate(HWND window) {
     return -1;
   }
   WireNotifications(window, g_speech);
+  // Rows that cannot be written wait in the history; the user learns why the file lags.
+  SetHistoryWriteFailureListener([](const std::wstring& path) {
+    NotifyUser(L"接続履歴ファイルに書き込めませんでした。ほかのアプリで開いている場合は閉じてください。"
+               L"書き込めるようになり次第、まとめて記録します。\n" + path,
+               L"接続履歴保存失敗", NotifyKind::Warning);
+  });
   g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   StartMonitor();
   return 0;
@@ -150,12 +157,13 @@ LRESULT OnCreate(HWND window) {
 void OnDestroy() {
   CloseHistoryDialog();  // owned windows are gone by now; this only forgets it
   if (TrayWindow()) RemoveTrayIcon();
+  SetHistoryWriteFailureListener(nullptr);  // nothing left to show a warning on
   // The exit path: no run starts afterwards, not from a restart or a revival either.
   StopMonitorForExit();
   // A reconnect thread still waiting for Windows' report about its connection logs nothing now.
   EndConnectionReportWaits();
   EndCarriedOutage(OutageEnd::ProgramExit);
-  FlushHistory();
+  FlushHistory();  // rows still waiting for the file, the last chance
   // A notification still under way shows its box without an owner rather than on a
   // window that is gone.
   SetNotifyWindow(nullptr);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <deque>
 #include <mutex>
 #include <utility>
 #include <variant>
@@ -16,21 +17,74 @@
 namespace moorlink {
 namespace {
 
-constexpr std::string_view kHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方";
+constexpr std::string_view kHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット";
+// Files written before the offset column; still a header, replaced when rewritten.
+constexpr std::string_view kOldHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方";
 constexpr std::string_view kKindOutage = "切断";
 constexpr std::string_view kKindSpan = "監視";
 constexpr std::string_view kEndTexts[] = {"回復", "監視停止", "プログラム終了", "スリープ", "Windows終了"};
 constexpr std::string_view kRetryLimitMark = "（上限で中止）";
-constexpr size_t kFieldCount = 8;
-// Far above any SSID (32 bytes) or address; it bounds how far a stray quote makes the
+// Rows have 8 fields (before the offset column) or 9.
+constexpr size_t kOldFieldCount = 8;
+constexpr size_t kFieldCount = 9;
+// The one limit for writing and reading; it also bounds how far a stray quote makes the
 // reader look ahead, so that a damaged file costs linear time.
-constexpr size_t kMaxFieldBytes = 256;
-constexpr WallSeconds kKeptSeconds = WallSeconds{365} * 24 * 60 * 60;
+constexpr size_t kMaxFieldBytes = kMaxHistoryFieldBytes;
+constexpr WallSeconds kDay = 24 * 60 * 60;
+constexpr WallSeconds kKeptSeconds = 365 * kDay;
+// How far past the newest row a clock is still believed when pruning.
+constexpr WallSeconds kPlausibleAheadSeconds = 30 * kDay;
 constexpr int kFirstYear = 1970;
 // The Windows C runtime converts no later time.
 constexpr int kLastYear = 3000;
 
+// --- Civil time -------------------------------------------------------------------------
+
+// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  return era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear - 719468;
+}
+
+// The local fields read as if they were UTC.
+WallSeconds FieldsAsUtc(const LocalTime& l) {
+  return DaysFromCivil(l.year, l.month, l.day) * kDay + l.hour * 3600 + l.minute * 60 + l.second;
+}
+
+bool IsCivil(const LocalTime& l) {
+  static const int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (l.month < 1 || l.month > 12 || l.hour > 23 || l.minute > 59 || l.second > 59) return false;
+  const bool leap = l.year % 4 == 0 && (l.year % 100 != 0 || l.year % 400 == 0);
+  return l.day >= 1 && l.day <= kMonthDays[l.month - 1] + (l.month == 2 && leap ? 1 : 0);
+}
+
 // --- Writing -------------------------------------------------------------------------
+
+// "+09:00", "-03:30"; empty when the local time cannot be had or the offset is not a
+// whole number of minutes (no such zone since 1970, but the reader must get it back).
+std::string OffsetText(WallSeconds t) {
+  const LocalTime l = ToLocalTime(t);
+  if (!IsCivil(l) || l.year < kFirstYear || l.year > kLastYear) return {};
+  const WallSeconds offset = FieldsAsUtc(l) - t;
+  const WallSeconds minutes = offset < 0 ? -offset / 60 : offset / 60;
+  if (offset % 60 != 0 || minutes >= 24 * 60) return {};
+  char text[16];
+  std::snprintf(text, sizeof text, "%c%02d:%02d", offset < 0 ? '-' : '+', static_cast<int>(minutes / 60),
+                static_cast<int>(minutes % 60));
+  return text;
+}
+
+// Cut at a character boundary: the UTF-8 that WideToUtf8 makes is always well formed.
+std::string Limited(std::string text) {
+  if (text.size() <= kMaxFieldBytes) return text;
+  size_t size = kMaxFieldBytes;
+  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  text.resize(size);
+  return text;
+}
 
 std::string TimeText(WallSeconds t) {
   const LocalTime l = ToLocalTime(t);
@@ -60,8 +114,8 @@ std::string Row(std::string_view kind, WallSeconds start, WallSeconds end, const
   const WallSeconds seconds = std::max<WallSeconds>(0, end - start);
   std::string row(kind);
   row += ',' + TimeText(start) + ',' + TimeText(start + seconds) + ',' + std::to_string(seconds);
-  row += ',' + CsvField(WideToUtf8(ssid)) + ',' + CsvField(WideToUtf8(target));
-  return row + ',' + reconnects + ',' + how + "\r\n";
+  row += ',' + CsvField(Limited(WideToUtf8(ssid))) + ',' + CsvField(Limited(WideToUtf8(target)));
+  return row + ',' + reconnects + ',' + how + ',' + OffsetText(start) + "\r\n";
 }
 
 // --- Reading -------------------------------------------------------------------------
@@ -87,7 +141,7 @@ std::optional<int64_t> Count(std::string_view text, size_t maxDigits) {
 }
 
 // YYYY/MM/DD HH:MM:SS, and the shorter form Excel saves ("2026/12/8 21:05").
-std::optional<WallSeconds> ParseTime(std::string_view text) {
+std::optional<LocalTime> ParseFields(std::string_view text) {
   int parts[6] = {0, 0, 0, 0, 0, 0};
   const char separators[] = {'/', '/', ' ', ':', ':'};
   size_t i = 0;
@@ -105,26 +159,53 @@ std::optional<WallSeconds> ParseTime(std::string_view text) {
     i = end;
   }
   if (i != text.size() || parts[0] < kFirstYear || parts[0] > kLastYear) return std::nullopt;
-  return FromLocalTime(LocalTime{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], 0});
+  return LocalTime{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], 0};
+}
+
+// "+09:00" as seconds east of UTC.
+std::optional<WallSeconds> ParseOffset(std::string_view text) {
+  if (text.size() != 6 || (text[0] != '+' && text[0] != '-') || text[3] != ':') return std::nullopt;
+  const std::optional<int> hours = Digits(text.substr(1, 2), 2, 2);
+  const std::optional<int> minutes = Digits(text.substr(4, 2), 2, 2);
+  if (!hours || !minutes || *hours > 23 || *minutes > 59) return std::nullopt;
+  const WallSeconds seconds = *hours * 3600 + *minutes * 60;
+  return text[0] == '-' ? -seconds : seconds;
+}
+
+// With the offset the local text is exact even in the hour repeated at the end of
+// daylight saving; without it (older rows) it is read in today's zone.
+std::optional<WallSeconds> ParseTime(std::string_view text, const std::optional<WallSeconds>& offset) {
+  const std::optional<LocalTime> fields = ParseFields(text);
+  if (!fields) return std::nullopt;
+  if (!offset) return FromLocalTime(*fields);
+  if (!IsCivil(*fields)) return std::nullopt;
+  return FieldsAsUtc(*fields) - *offset;
+}
+
+bool InYears(WallSeconds t) {
+  const int year = ToLocalTime(t).year;
+  return year >= kFirstYear && year <= kLastYear;
 }
 
 using ParsedRow = std::variant<OutageRecord, MonitoredSpan>;
 
 std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
-  if (f.size() != kFieldCount) return std::nullopt;
+  if (f.size() != kFieldCount && f.size() != kOldFieldCount) return std::nullopt;
   const std::wstring ssid = Utf8ToWide(f[4]);
   const std::wstring target = Utf8ToWide(f[5]);
   // Measured as written back: a byte that is not UTF-8 comes back as three.
   if (WideToUtf8(ssid).size() > kMaxFieldBytes || WideToUtf8(target).size() > kMaxFieldBytes) return std::nullopt;
   const bool outage = f[0] == kKindOutage;
   if (!outage && f[0] != kKindSpan) return std::nullopt;
-  const std::optional<WallSeconds> start = ParseTime(f[1]);
+  // An offset Excel has turned into something else leaves the row as readable as an old one.
+  const std::optional<WallSeconds> offset = f.size() == kFieldCount ? ParseOffset(f[8]) : std::nullopt;
+  const std::optional<WallSeconds> start = ParseTime(f[1], offset);
   const std::optional<int64_t> seconds = Count(f[3], 12);
   // The length, not the end's text, makes the end: it is exact across a change of daylight saving.
-  if (!start || !ParseTime(f[2]) || !seconds) return std::nullopt;
+  if (!start || !ParseTime(f[2], offset) || !seconds) return std::nullopt;
   const WallSeconds end = *start + *seconds;
-  const int endYear = ToLocalTime(end).year;
-  if (endYear < kFirstYear || endYear > kLastYear) return std::nullopt;
+  // Both must be written back as they are read.
+  if (!InYears(*start) || !InYears(end)) return std::nullopt;
   if (!outage) {
     if (!f[6].empty() || !f[7].empty()) return std::nullopt;
     return MonitoredSpan{*start, end, ssid, target};
@@ -220,7 +301,7 @@ std::string_view WithoutBom(std::string_view bytes) {
 bool IsHeader(std::string_view line) {
   if (line.ends_with('\n')) line.remove_suffix(1);
   if (line.ends_with('\r')) line.remove_suffix(1);
-  return line == kHeader;
+  return line == kHeader || line == kOldHeader;
 }
 
 WallSeconds RowEnd(const ParsedRow& row) {
@@ -257,16 +338,17 @@ WallSeconds Length(const std::vector<Interval>& spans) {
   return total;
 }
 
-// Both sorted and disjoint.
-WallSeconds OverlapLength(const std::vector<Interval>& a, const std::vector<Interval>& b) {
-  WallSeconds total = 0;
+// Both sorted and disjoint; so is the result.
+std::vector<Interval> Intersection(const std::vector<Interval>& a, const std::vector<Interval>& b) {
+  std::vector<Interval> both;
   size_t i = 0;
   size_t j = 0;
   while (i < a.size() && j < b.size()) {
-    total += std::max<WallSeconds>(0, std::min(a[i].second, b[j].second) - std::max(a[i].first, b[j].first));
+    const Interval overlap{std::max(a[i].first, b[j].first), std::min(a[i].second, b[j].second)};
+    if (overlap.first < overlap.second) both.push_back(overlap);
     (a[i].second < b[j].second) ? ++i : ++j;
   }
-  return total;
+  return both;
 }
 
 // --- The store -------------------------------------------------------------------------
@@ -276,9 +358,12 @@ struct Store {
   std::mutex lock;
   std::wstring path;
   HistoryRows rows;
-  std::optional<OutageRecord> openOutage;
-  std::optional<MonitoredSpan> openSpan;
+  // Formatted rows that could not be appended yet, oldest first, and each one's size. One
+  // string, so that a write that fails again copies nothing.
+  std::string pending;
+  std::deque<size_t> pendingSizes;
   std::function<void()> listener;
+  std::function<void(const std::wstring&)> failureListener;
   std::function<void(const std::wstring&)> log;
   bool failing = false;
 };
@@ -288,21 +373,47 @@ Store& TheStore() {
   return store;
 }
 
-void ReportFailure(const std::function<void(const std::wstring&)>& log, const std::wstring& path) {
-  const std::wstring message = L"接続履歴ファイルに書き込めませんでした。" + path;
-  if (log) {
-    log(message);
-  } else {
-    WriteLog(LogCategory::Other, L"エラー", message);
+// The start of a failure streak, noted under the lock and told once it is released.
+struct Failure {
+  std::wstring path;
+  std::function<void(const std::wstring&)> log;
+  std::function<void(const std::wstring&)> listener;
+
+  void Tell() const {
+    if (path.empty()) return;
+    const std::wstring message = L"接続履歴ファイルに書き込めませんでした。" + path;
+    if (log) {
+      log(message);
+    } else {
+      WriteLog(LogCategory::Other, L"エラー", message);
+    }
+    if (listener) listener(path);
   }
+};
+
+// A write's outcome under the lock.
+void NoteWrite(Store& store, bool ok, Failure& failure) {
+  if (!ok && !store.failing) failure = {store.path, store.log, store.failureListener};
+  store.failing = !ok;
 }
 
-// A write's outcome under the lock; true when it starts a failure streak, which is logged
-// once the lock is released.
-bool NoteWrite(Store& store, bool ok) {
-  const bool first = !ok && !store.failing;
-  store.failing = !ok;
-  return first;
+// Appends row (may be empty) after the rows pending, which it joins when that fails.
+// Under the lock, so that rows reach the file in order.
+void WritePending(Store& store, const std::string& row, Failure& failure) {
+  if (!row.empty()) {
+    store.pending += row;
+    store.pendingSizes.push_back(row.size());
+  }
+  if (store.pending.empty()) return;
+  const bool ok = AppendToFile(store.path, std::string(kHistoryBom) + HistoryHeaderLine(), store.pending);
+  NoteWrite(store, ok, failure);
+  if (ok) {
+    store.pending.clear();
+    store.pendingSizes.clear();
+  } else if (store.pendingSizes.size() > kMaxPendingHistoryRows) {
+    store.pending.erase(0, store.pendingSizes.front());
+    store.pendingSizes.pop_front();
+  }
 }
 
 template <typename Row>
@@ -311,23 +422,16 @@ void Remember(const Row& row, std::vector<Row> HistoryRows::*list, bool notify) 
     // Settings are read before taking the lock: no code holds two locks at once.
     const bool write = UseHistory();
     Store& store = TheStore();
-    std::wstring failedPath;
-    std::function<void(const std::wstring&)> log;
+    Failure failure;
     std::function<void()> listener;
     {
       std::lock_guard<std::mutex> guard(store.lock);
       (store.rows.*list).push_back(row);
-      if (write && !store.path.empty()) {
-        const bool ok =
-            AppendToFile(store.path, std::string(kHistoryBom) + HistoryHeaderLine(), FormatHistoryRow(row));
-        if (NoteWrite(store, ok)) {
-          failedPath = store.path;
-          log = store.log;
-        }
-      }
+      (store.rows.*list).back().open = false;
+      if (write && !store.path.empty()) WritePending(store, FormatHistoryRow(row), failure);
       if (notify) listener = store.listener;
     }
-    if (!failedPath.empty()) ReportFailure(log, failedPath);
+    failure.Tell();
     if (listener) listener();
   } catch (...) {
     // History is never worth a failure of the monitor.
@@ -382,14 +486,22 @@ std::string PruneHistory(std::string_view bytes, WallSeconds now) {
   std::string out = std::string(kHistoryBom) + HistoryHeaderLine();
   const size_t headerSize = out.size();
   const std::string_view b = WithoutBom(bytes);
+  // A clock far beyond the newest row is more likely wrong than the whole file old. The
+  // newest row is always kept, so a second rewrite finds the same limit.
+  std::optional<WallSeconds> newest;
+  for (size_t pos = 0; pos < b.size();) {
+    const Record record = NextRecord(b, pos);
+    if (record.row) newest = std::max(newest.value_or(LLONG_MIN), RowEnd(*record.row));
+    pos = record.end;
+  }
+  const WallSeconds limit = (newest ? std::min(now, *newest + kPlausibleAheadSeconds) : now) - kKeptSeconds;
   // Nothing is dropped from inside a stretch that an earlier line's reading looked at,
   // so every kept line reads afterwards as it did before.
   size_t looked = 0;
   for (size_t pos = 0; pos < b.size();) {
     const Record record = NextRecord(b, pos);
     const std::string_view text = b.substr(pos, record.end - pos);
-    const bool drop =
-        pos >= looked && (IsHeader(text) || (record.row && RowEnd(*record.row) < now - kKeptSeconds));
+    const bool drop = pos >= looked && (IsHeader(text) || (record.row && RowEnd(*record.row) < limit));
     if (!drop) out += text;
     looked = std::max(looked, record.scanEnd);
     pos = record.end;
@@ -428,9 +540,11 @@ std::vector<SlotState> HistorySlots(const HistoryRows& rows, WallSeconds from, W
       }
     }
   };
-  mark(Merged(rows.spans, from, to, 0), SlotState::Answered);
-  // An outage shorter than a second still shows.
-  mark(Merged(rows.outages, from, to, 1), SlotState::Outage);
+  const std::vector<Interval> monitored = Merged(rows.spans, from, to, 0);
+  mark(monitored, SlotState::Answered);
+  // An outage shorter than a second still shows; one carried across the unmonitored wait
+  // for a revival shows only where it was watched.
+  mark(Intersection(monitored, Merged(rows.outages, from, to, 1)), SlotState::Outage);
   return slots;
 }
 
@@ -438,7 +552,7 @@ std::optional<double> AvailabilityPercent(const HistoryRows& rows, WallSeconds f
   const std::vector<Interval> monitored = Merged(rows.spans, from, to, 0);
   const WallSeconds total = Length(monitored);
   if (total <= 0) return std::nullopt;
-  const WallSeconds down = OverlapLength(monitored, Merged(rows.outages, from, to, 0));
+  const WallSeconds down = Length(Intersection(monitored, Merged(rows.outages, from, to, 0)));
   return 100.0 * static_cast<double>(total - down) / static_cast<double>(total);
 }
 
@@ -446,27 +560,26 @@ void OpenHistory(const std::wstring& path) {
   try {
     const bool write = UseHistory();
     Store& store = TheStore();
-    std::wstring failedPath;
-    std::function<void(const std::wstring&)> log;
+    Failure failure;
     {
       std::lock_guard<std::mutex> guard(store.lock);
       store.path = path;
       store.rows = {};
-      store.openOutage.reset();
-      store.openSpan.reset();
+      store.pending.clear();
+      store.pendingSizes.clear();
       store.failing = false;
       std::string bytes;
       if (!path.empty() && ReadWholeFile(path, bytes)) {
         const std::string pruned = PruneHistory(bytes, CurrentWallSeconds());
-        // With the history switched off the file is left as it is.
-        if (write && pruned != bytes && NoteWrite(store, RewriteFile(path, pruned))) {
-          failedPath = path;
-          log = store.log;
+        // With the history switched off the file is left as it is. No row is at stake in
+        // a rewrite that fails, so it starts no streak: the first lost append is told too.
+        if (write && pruned != bytes && !RewriteFile(path, pruned)) {
+          failure = {path, store.log, store.failureListener};
         }
         store.rows = ParseHistory(pruned);
       }
     }
-    if (!failedPath.empty()) ReportFailure(log, failedPath);
+    failure.Tell();
   } catch (...) {
   }
 }
@@ -481,39 +594,36 @@ void RecordOutage(const OutageRecord& outage) noexcept { Remember(outage, &Histo
 
 void RecordSpan(const MonitoredSpan& span) noexcept { Remember(span, &HistoryRows::spans, false); }
 
-void FlushHistory() noexcept {}
-
-void SetOpenOutage(std::optional<OutageRecord> outage) noexcept {
-  Store& store = TheStore();
-  std::lock_guard<std::mutex> guard(store.lock);
-  store.openOutage = std::move(outage);
+void FlushHistory() noexcept {
+  try {
+    const bool write = UseHistory();
+    Store& store = TheStore();
+    Failure failure;
+    {
+      std::lock_guard<std::mutex> guard(store.lock);
+      if (write && !store.path.empty()) WritePending(store, {}, failure);
+    }
+    failure.Tell();
+  } catch (...) {
+  }
 }
 
-void SetOpenSpan(std::optional<MonitoredSpan> span) noexcept {
+HistoryRows HistorySnapshot() {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);
-  store.openSpan = std::move(span);
-}
-
-HistoryRows HistorySnapshot(WallSeconds now) {
-  Store& store = TheStore();
-  std::lock_guard<std::mutex> guard(store.lock);
-  HistoryRows rows = store.rows;
-  if (store.openOutage) {
-    rows.outages.push_back(*store.openOutage);
-    rows.outages.back().end = std::max(now, rows.outages.back().start);
-  }
-  if (store.openSpan) {
-    rows.spans.push_back(*store.openSpan);
-    rows.spans.back().end = std::max(now, rows.spans.back().start);
-  }
-  return rows;
+  return store.rows;
 }
 
 void SetHistoryListener(std::function<void()> listener) {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);
   store.listener = std::move(listener);
+}
+
+void SetHistoryWriteFailureListener(std::function<void(const std::wstring& path)> listener) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.lock);
+  store.failureListener = std::move(listener);
 }
 
 void SetHistoryLogForTesting(std::function<void(const std::wstring& message)> log) {

@@ -497,7 +497,8 @@ if want outages-told; then
     [ "$(head -c 3 "$work/${user}_history.csv" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "history without its BOM"
     rows=$(tail -c +4 "$work/${user}_history.csv" | tr -d '\r')
     t='[0-9/]+ [0-9:]+,[0-9/]+ [0-9:]+,[0-9]+,Home,127\.0\.0\.1'
-    re="^種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方"$'\n'"切断,$t,$runs,回復"$'\n'"監視,$t,,\$"
+    z='[+-][0-9]{2}:[0-9]{2}'
+    re="^種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット"$'\n'"切断,$t,$runs,回復,$z"$'\n'"監視,$t,,,$z\$"
     [[ $rows =~ $re ]] || fail "history rows: $rows"
   done
 fi

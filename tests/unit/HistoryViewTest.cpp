@@ -49,14 +49,17 @@ TEST(HistoryView, ListsTheLatestOutagesFirst) {
     const WallSeconds start = now - 86400 + (i * 37 % 120) * 60;
     rows.outages.push_back({start, start + 30, L"Home", L"127.0.0.1", i % 4, OutageEnd::Recovered});
   }
-  rows.outages[5] = {now - 1, now, L"A\r\nB", L"", 2, OutageEnd::Recovered, false, true};    // still open
-  rows.outages[6] = {now - 10, now - 5, L"Home", L"", 7, OutageEnd::Stopped, true};
-  const std::vector<OutageRow> list = OutageRows(rows, now, Zone(9 * 60));
+  rows.outages[5] = {now - 1, now, L"A\r\nB", L"", 2, OutageEnd::Recovered, false, true};  // still open
+  // Ended, though after "now": the clock has been set back since.
+  rows.outages[6] = {now - 10, now + 65, L"Home", L"", 7, OutageEnd::Stopped, true};
+  rows.outages[7] = {now - 20, now - 19, L"Home", L"", 0, OutageEnd::SessionEnd};
+  const std::vector<OutageRow> list = OutageRows(rows, Zone(9 * 60));
   ASSERT_EQ(list.size(), 100u);
   EXPECT_EQ(list[0], (OutageRow{L"2026/12/08 20:59:59", L"1秒", L"A  B", L"2回", L"継続中"}));
-  EXPECT_EQ(list[1], (OutageRow{L"2026/12/08 20:59:50", L"5秒", L"Home", L"7回", L"監視停止（上限で中止）"}));
-  EXPECT_EQ(list[2].start, L"2026/12/07 22:59:00");   // the others from minute 119 down,
-  EXPECT_EQ(list[99].start, L"2026/12/07 21:20:00");  // without 65 and 102, to minute 20
+  EXPECT_EQ(list[1], (OutageRow{L"2026/12/08 20:59:50", L"1分15秒", L"Home", L"7回", L"監視停止（上限で中止）"}));
+  EXPECT_EQ(list[2].end, L"Windows終了");
+  EXPECT_EQ(list[3].start, L"2026/12/07 22:59:00");   // the others from minute 119 down,
+  EXPECT_EQ(list[99].start, L"2026/12/07 21:21:00");  // without 65, 102 and 19, to minute 21
 }
 
 }  // namespace
