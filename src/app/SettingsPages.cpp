@@ -168,4 +168,22 @@ void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& sh
   if (!values.startup && exists && shortcut.Remove) shortcut.Remove();
 }
 
+std::span<const NumberField> PageNumberFields(int page) {
+  if (page == kMonitorSheetPage) return kMonitorNumberFields;
+  if (page == kDetailSheetPage) return kDetailNumberFields;
+  return {};
+}
+
+bool ApplyRound::Begins(int page, const ShownPages& shown) {
+  return std::find(shown.begin(), shown.end(), true) - shown.begin() == page;
+}
+
+bool ApplyRound::Saved(int page, const ShownPages& shown, bool wantsRestart) {
+  // A round cut short leaves nothing behind for the next one.
+  if (Begins(page, shown)) restartWanted_ = false;
+  restartWanted_ |= wantsRestart;
+  const bool last = std::find(shown.begin() + page + 1, shown.end(), true) == shown.end();
+  return last && restartWanted_;
+}
+
 }  // namespace moorlink

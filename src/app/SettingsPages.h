@@ -121,4 +121,28 @@ DetailPageValues LoadDetailPage();
 // tells the user instead.
 bool SaveDetailPage(const DetailPageValues& values, const WriteLogFn& writeLog, const NotifyUserFn& notifyUser);
 
+// ---- The sheet ----
+
+// The pages in the sheet's order.
+enum SheetPage : int { kMonitorSheetPage, kLogSheetPage, kOtherSheetPage, kDetailSheetPage, kSheetPageCount };
+// The pages shown so far, by index: only they take part in an OK or Apply.
+using ShownPages = std::array<bool, kSheetPageCount>;
+
+// The number fields a page checks; none on the log and other pages.
+std::span<const NumberField> PageNumberFields(int page);
+
+// One OK or Apply. The sheet sends PSN_APPLY to every shown page, at once and in page
+// order, and stops at a page that refuses. The round's first page checks the fields of
+// every shown page before anything is written; its last page restarts the monitor once
+// when any page asked for it, since a second restart while one runs is refused.
+class ApplyRound {
+ public:
+  static bool Begins(int page, const ShownPages& shown);
+  // After a page has saved; true when the monitor is to restart now.
+  bool Saved(int page, const ShownPages& shown, bool wantsRestart);
+
+ private:
+  bool restartWanted_ = false;
+};
+
 }  // namespace moorlink

@@ -52,19 +52,49 @@ void SetUpNumberFields(HWND page, std::span<const NumberField> fields, std::span
   }
 }
 
-// Reads the fields; the first invalid one gets its message and the focus, and false returns
-// (the sheet then shows this page).
-bool ReadNumberFields(HWND page, std::span<const NumberField> fields, std::span<NumberReading> readings) {
+void ReadNumberFields(HWND page, std::span<const NumberField> fields, std::span<NumberReading> readings) {
   for (size_t i = 0; i < readings.size(); ++i) {
     BOOL translated = FALSE;
     readings[i].value = GetDlgItemInt(page, fields[i].editId, &translated, FALSE);
     readings[i].translated = translated != FALSE;
   }
-  const int invalid = FirstInvalidNumber(readings, fields);
-  if (invalid < 0) return true;
-  MessageBoxW(page, RangeMessage(fields[invalid]).c_str(), L"入力エラー", MB_ICONERROR);
-  SetFocus(GetDlgItem(page, fields[invalid].editId));
-  return false;
+}
+
+// Used on the user interface thread only, by one sheet at a time.
+ApplyRound g_round;
+
+ShownPages ShownPagesOf(HWND sheet) {
+  ShownPages shown{};
+  for (int i = 0; i < kSheetPageCount; ++i) shown[i] = PropSheet_IndexToHwnd(sheet, i) != nullptr;
+  return shown;
+}
+
+// The first invalid field of any shown page gets its message, its page in front and the
+// focus, and false returns.
+bool ShownPagesValid(HWND sheet) {
+  for (int i = 0; i < kSheetPageCount; ++i) {
+    HWND page = PropSheet_IndexToHwnd(sheet, i);
+    const std::span<const NumberField> fields = PageNumberFields(i);
+    if (!page || fields.empty()) continue;
+    std::vector<NumberReading> readings(fields.size());
+    ReadNumberFields(page, fields, readings);
+    const int invalid = FirstInvalidNumber(readings, fields);
+    if (invalid < 0) continue;
+    if (PropSheet_GetCurrentPageHwnd(sheet) != page) PropSheet_SetCurSel(sheet, nullptr, i);
+    MessageBoxW(page, RangeMessage(fields[invalid]).c_str(), L"入力エラー", MB_ICONERROR);
+    SetFocus(GetDlgItem(page, fields[invalid].editId));
+    return false;
+  }
+  return true;
+}
+
+// A page's part of an OK or Apply; save tells whether the monitor is to restart.
+INT_PTR ApplyInRound(HWND page, int index, bool (*save)(HWND page)) {
+  HWND sheet = GetParent(page);
+  const ShownPages shown = ShownPagesOf(sheet);
+  if (ApplyRound::Begins(index, shown) && !ShownPagesValid(sheet)) return Answer(page, PSNRET_INVALID_NOCHANGEPAGE);
+  if (g_round.Saved(index, shown, save(page))) RestartMonitor();
+  return Answer(page, PSNRET_NOERROR);
 }
 
 // ---- Monitoring page ----
@@ -87,9 +117,9 @@ void InitMonitorPage(HWND page) {
   CenterSheetOnce(page);
 }
 
-LONG_PTR ApplyMonitorPage(HWND page) {
+bool ApplyMonitorPage(HWND page) {
   std::array<NumberReading, 5> readings{};
-  if (!ReadNumberFields(page, kMonitorNumberFields, readings)) return PSNRET_INVALID;
+  ReadNumberFields(page, kMonitorNumberFields, readings);  // checked as the round began
   MonitorPageValues values;
   values.targetSsid = EditText(page, IDC_SSID);
   values.pingAddress = EditText(page, IDC_PING_ADDRESS);
@@ -97,8 +127,7 @@ LONG_PTR ApplyMonitorPage(HWND page) {
   values.enableRevival = IsDlgButtonChecked(page, IDC_REVIVAL_ENABLE) == BST_CHECKED;
   values.notifyOnReconnect = IsDlgButtonChecked(page, IDC_NOTIFY_ON_RECONNECT) == BST_CHECKED;
   SaveMonitorPage(values, WriteLog, NotifyUser);
-  RestartMonitor();  // the run reads its settings once, at its start
-  return PSNRET_NOERROR;
+  return true;  // the run reads its settings once, at its start
 }
 
 // ---- Log page ----
@@ -108,6 +137,13 @@ constexpr int kLogBoxes[6] = {IDC_USE_LOG, IDC_LOG_PROCESS, IDC_LOG_MONITOR, IDC
 void EnableLogCategories(HWND page) {
   Enable(page, {IDC_LOG_GROUP, IDC_LOG_PROCESS, IDC_LOG_MONITOR, IDC_LOG_PING, IDC_LOG_NETSH, IDC_LOG_OTHER},
          IsDlgButtonChecked(page, IDC_USE_LOG) == BST_CHECKED);
+}
+
+bool ApplyLogPage(HWND page) {
+  LogPageValues values{};
+  for (size_t i = 0; i < values.size(); ++i) values[i] = IsDlgButtonChecked(page, kLogBoxes[i]) == BST_CHECKED;
+  SaveLogPage(values, NotifyUser);
+  return false;
 }
 
 // ---- Other page ----
@@ -155,7 +191,7 @@ void InitOtherPage(HWND page, const std::vector<std::wstring>* voices) {
   CenterSheetOnce(page);
 }
 
-LONG_PTR ApplyOtherPage(HWND page) {
+bool ApplyOtherPage(HWND page) {
   OtherPageValues values;
   values.modeIndex = static_cast<int>(SendDlgItemMessageW(page, IDC_NOTIFY_MODE, CB_GETCURSEL, 0, 0));
   const LRESULT voice = SendDlgItemMessageW(page, IDC_VOICE, CB_GETCURSEL, 0, 0);
@@ -176,7 +212,7 @@ LONG_PTR ApplyOtherPage(HWND page) {
   shortcut.Create = [](const std::wstring& arguments) { return CreateStartupShortcut(arguments); };
   shortcut.Remove = RemoveStartupShortcut;
   SaveOtherPage(values, shortcut, NotifyUser);
-  return PSNRET_NOERROR;
+  return false;
 }
 
 // ---- Detail page ----
@@ -188,14 +224,13 @@ void InitDetailPage(HWND page) {
   CenterSheetOnce(page);
 }
 
-LONG_PTR ApplyDetailPage(HWND page) {
+bool ApplyDetailPage(HWND page) {
   std::array<NumberReading, 2> readings{};
-  if (!ReadNumberFields(page, kDetailNumberFields, readings)) return PSNRET_INVALID;
+  ReadNumberFields(page, kDetailNumberFields, readings);
   DetailPageValues values;
   for (size_t i = 0; i < readings.size(); ++i) values.numbers[i] = static_cast<int>(readings[i].value);
   values.useHistory = IsDlgButtonChecked(page, IDC_USE_HISTORY) == BST_CHECKED;
-  if (SaveDetailPage(values, WriteLog, NotifyUser)) RestartMonitor();
-  return PSNRET_NOERROR;
+  return SaveDetailPage(values, WriteLog, NotifyUser);
 }
 
 }  // namespace
@@ -219,7 +254,7 @@ INT_PTR CALLBACK MonitorPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
       return TRUE;
     }
     case WM_NOTIFY:
-      if (IsApply(lParam)) return Answer(page, ApplyMonitorPage(page));
+      if (IsApply(lParam)) return ApplyInRound(page, kMonitorSheetPage, ApplyMonitorPage);
       return FALSE;
   }
   return FALSE;
@@ -241,12 +276,7 @@ INT_PTR CALLBACK LogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPar
       }
       return TRUE;
     case WM_NOTIFY:
-      if (IsApply(lParam)) {
-        LogPageValues values{};
-        for (size_t i = 0; i < values.size(); ++i) values[i] = IsDlgButtonChecked(page, kLogBoxes[i]) == BST_CHECKED;
-        SaveLogPage(values, NotifyUser);
-        return Answer(page, PSNRET_NOERROR);
-      }
+      if (IsApply(lParam)) return ApplyInRound(page, kLogSheetPage, ApplyLogPage);
       return FALSE;
   }
   return FALSE;
@@ -276,7 +306,7 @@ INT_PTR CALLBACK OtherPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
       if (reinterpret_cast<HWND>(lParam) == GetDlgItem(page, IDC_VOLUME)) Changed(page);
       return TRUE;
     case WM_NOTIFY:
-      if (IsApply(lParam)) return Answer(page, ApplyOtherPage(page));
+      if (IsApply(lParam)) return ApplyInRound(page, kOtherSheetPage, ApplyOtherPage);
       return FALSE;
   }
   return FALSE;
@@ -293,7 +323,7 @@ INT_PTR CALLBACK DetailPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       }
       return TRUE;
     case WM_NOTIFY:
-      if (IsApply(lParam)) return Answer(page, ApplyDetailPage(page));
+      if (IsApply(lParam)) return ApplyInRound(page, kDetailSheetPage, ApplyDetailPage);
       return FALSE;
   }
   return FALSE;

@@ -80,7 +80,7 @@ void ShowSettingsSheet(HWND window) {
     int templateId;
     DLGPROC procedure;
   };
-  constexpr int kPages = 4;
+  constexpr int kPages = 4;  // in SheetPage order (SettingsPages.h)
   const PageKind kinds[kPages] = {{IDD_PAGE_MONITOR, MonitorPageProc}, {IDD_PAGE_LOG, LogPageProc},
                                   {IDD_PAGE_OTHER, OtherPageProc}, {IDD_PAGE_DETAIL, DetailPageProc}};
   static const std::vector<std::wstring> kNoVoices;

@@ -192,5 +192,24 @@ TEST(SettingsPages, AFailedSaveIsReportedWithThePath) {
   }
 }
 
+// Whichever shown pages ask, the monitor restarts once, after the last of them; a round
+// cut short leaves nothing for the next.
+TEST(SettingsSheet, RestartsOnceAfterTheRound) {
+  using Steps = std::vector<std::tuple<int, bool, bool>>;  // page, asks, restarts now
+  const std::pair<ShownPages, Steps> cases[] = {
+      {{true, false, false, true}, {{0, true, false}, {3, true, true}}},
+      {{true, false, false, true}, {{0, true, false}, {3, false, true}, {0, false, false}, {3, false, false}}},
+      {{true, true, true, false}, {{0, true, false}, {1, false, false}, {2, false, true}}},
+      {{true, false, true, true}, {{0, true, false}, {0, false, false}, {2, false, false}, {3, false, false}}},
+      {{false, false, false, true}, {{3, false, false}, {3, true, true}}},
+  };
+  for (const auto& [shown, steps] : cases) {
+    ApplyRound round;
+    for (const auto& [page, asks, now] : steps) EXPECT_EQ(round.Saved(page, shown, asks), now) << page;
+  }
+  EXPECT_TRUE(ApplyRound::Begins(1, {false, true, false, true}));
+  EXPECT_FALSE(ApplyRound::Begins(3, {false, true, false, true}));
+}
+
 }  // namespace
 }  // namespace moorlink
