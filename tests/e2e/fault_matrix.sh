@@ -2,7 +2,8 @@
 # Moorlink.exe under Wine and Xvfb against a hostile environment, one case at a time, each
 # bounded in time: unwritable or misplaced log folder and settings file, a huge garbage
 # settings file, netsh missing or hanging, broken VOICEVOX libraries, a very long exe
-# folder, odd SSIDs from the Wi-Fi double, a shell restart and a sleep during an outage.
+# folder, odd SSIDs from the Wi-Fi double, a shell restart and a sleep during an outage,
+# the end of the Windows session and a history file held by another program.
 # In every case the program must start, keep its hidden window and tray icon, write what
 # it can, show no crash dialog, and end with exit code 0 soon after the tray menu's exit
 # command.
@@ -523,6 +524,38 @@ if want session-end; then
   kill_wine=1
   cleanup
   echo "case $name: passed"
+fi
+
+# The history file held open by another program without write sharing (as a spreadsheet
+# holds it) while an outage ends: told once, the rows kept back and written at exit.
+if want history-held; then
+  begin history-held
+  standard_ini '[Notify]' 'NotifyMode=1'
+  launch
+  settle blue
+  csv="$work/${user}_history.csv"
+  : >"$csv"
+  (cd "$work" && exec "$wine" driver.exe hold "${user}_history.csv" 20000 </dev/null >"$work/held" 2>/dev/null) &
+  holder=$!
+  wait_for 20 "the file to be held" grep -q held "$work/held"
+  outage
+  wait_for 20 "the outage" has_at_least '[Monitor][切断検知]' 1
+  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
+  wait_for 20 "the recovery" has_at_least '[Monitor][接続回復]' 1
+  warning='接続履歴保存失敗 - Moorlink'
+  drive wait '#32770' "$warning" 15000 || fail "$name: no warning about the held file"
+  drive texts '#32770' "$warning" | grep -q -F '接続履歴ファイルに書き込めませんでした。' || fail "$name: warning text"
+  shot "$name-warning"
+  [ ! -s "$csv" ] || fail "$name: written while held"
+  wait "$holder" || fail "$name: the holder failed"
+  boxes=$(drive list | sed -n 's/^#32770 //p' | sort | tr '\n' '|')
+  [ "$boxes" = "$(printf '%s\n' "$warning" '再接続先SSIDユーザー設定 - Moorlink' | sort | tr '\n' '|')" ] ||
+    fail "$name: boxes told: $boxes"
+  no_other_errors '[Other][エラー]接続履歴ファイルに書き込めませんでした。'
+  finish
+  t='[0-9/]+ [0-9:]+,[0-9/]+ [0-9:]+,[0-9]+,Home,127\.0\.0\.1'
+  re="^種別,[^"$'\n'"]*"$'\n'"切断,$t,[0-9]+,回復,[^,]*"$'\n'"監視,$t,,,[^,]*\$"
+  [[ $(history_rows) =~ $re ]] || fail "$name: history rows: $(history_rows)"
 fi
 
 echo "e2e fault matrix: passed"
