@@ -481,6 +481,7 @@ if want outages-told; then
     detected=$(count '[Monitor][切断検知]')
     if [ "$threshold" = 1 ]; then
       [ "$detected" = 1 ] && [ -s "$work/netsh.record" ] || fail "$name: a short loss was no outage"
+      no_other_errors
       finish
       continue
     fi
@@ -494,6 +495,7 @@ if want outages-told; then
     runs=$(wc -l <"$work/netsh.record")
     log | grep -q -E "\[Monitor\]\[接続回復\]Wi-Fiの接続が回復しました。（切断時間 [0-9]+秒、再接続 $runs回）" ||
       fail "$name: recovery line: $(log | grep -F '[接続回復]')"
+    no_other_errors
     finish
     [ "$(head -c 3 "$work/${user}_history.csv" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "history without its BOM"
     rows=$(tail -c +4 "$work/${user}_history.csv" | tr -d '\r')
