@@ -38,31 +38,9 @@ LocalTime CurrentLocalTime() {
                    local.tm_min,         local.tm_sec,     static_cast<int>(ts.tv_nsec / 1000000)};
 }
 
-LocalTime ToLocalTime(int64_t epochSeconds) {
+bool LocalCalendarTime(int64_t epochSeconds, std::tm& out) {
   const time_t t = static_cast<time_t>(epochSeconds);
-  tm local{};
-  if (localtime_r(&t, &local) == nullptr) return {};
-  return LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, 0};
-}
-
-std::optional<int64_t> FromLocalTime(const LocalTime& time) {
-  tm local{};
-  local.tm_year = time.year - 1900;
-  local.tm_mon = time.month - 1;
-  local.tm_mday = time.day;
-  local.tm_hour = time.hour;
-  local.tm_min = time.minute;
-  local.tm_sec = time.second;
-  local.tm_isdst = -1;
-  const time_t t = mktime(&local);
-  // mktime normalises (Feb 30, a time in a daylight-saving gap); only a time that reads
-  // back as given exists.
-  const LocalTime back = ToLocalTime(static_cast<int64_t>(t));
-  if (back.year != time.year || back.month != time.month || back.day != time.day || back.hour != time.hour ||
-      back.minute != time.minute || back.second != time.second) {
-    return std::nullopt;
-  }
-  return static_cast<int64_t>(t);
+  return localtime_r(&t, &out) != nullptr;
 }
 
 }  // namespace moorlink
