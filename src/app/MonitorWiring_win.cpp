@@ -11,11 +11,15 @@
 #include "monitor/ReconnectCommand.h"
 #include "monitor/WifiQueries.h"
 #include "notify/Notify_win.h"
+#include "resources/resource.h"
 #include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 #include "speech/WindowsSpeech_win.h"
 
 namespace moorlink {
+
+// The run names the tray's icons by their resource IDs.
+static_assert(kIconMonitoring == IDI_MONITORING && kIconReconnecting == IDI_RECONNECTING && kIconStopped == IDI_STOPPED);
 
 MonitorPorts SystemMonitorPorts(ShellPorts shell) {
   MonitorPorts p;

@@ -8,17 +8,7 @@
 
 namespace moorlink {
 
-namespace {
-constexpr int kAfInet = 2;
-constexpr uint32_t kIfTypeIeee80211 = 71;
-constexpr int kIfOperStatusUp = 1;
-constexpr uint32_t kNoError = 0;
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorInvalidState = 5023;
-constexpr uint32_t kErrorServiceNotActive = 1062;
-constexpr uint32_t kErrorServiceDisabled = 1058;
-constexpr uint32_t kRadioOff = 2;
-}  // namespace
+using namespace wlan_numbers;
 
 SsidQueryResult ClassifyConnectionQuery(uint32_t error, bool connected) {
   switch (error) {

@@ -32,6 +32,21 @@ WifiReadiness QueryWifiReadiness();
 // location access does not gate. A Wi-Fi network's name is usually its profile's name.
 std::vector<std::wstring> GetConnectedNetworkNames();
 
+// The SDK's numbers the classifications below read, so that they stay portable
+// (WifiQueries_win.cpp checks each against the SDK's own).
+namespace wlan_numbers {
+inline constexpr int kAfInet = 2;
+inline constexpr uint32_t kIfTypeIeee80211 = 71;
+inline constexpr int kIfOperStatusUp = 1;
+inline constexpr uint32_t kNoError = 0;
+inline constexpr uint32_t kErrorAccessDenied = 5;
+inline constexpr uint32_t kErrorInvalidState = 5023;
+inline constexpr uint32_t kErrorServiceNotActive = 1062;
+inline constexpr uint32_t kErrorServiceDisabled = 1058;
+inline constexpr uint32_t kRadioOn = 1;
+inline constexpr uint32_t kRadioOff = 2;
+}  // namespace wlan_numbers
+
 // The current-connection query's answer: the call's result code and, on success, whether
 // the interface is connected.
 SsidQueryResult ClassifyConnectionQuery(uint32_t error, bool connected);

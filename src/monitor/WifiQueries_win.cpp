@@ -12,6 +12,19 @@
 #include "common/UniqueHandle_win.h"
 
 namespace moorlink {
+
+// The portable classifications read these numbers; they are the SDK's.
+static_assert(wlan_numbers::kAfInet == AF_INET);
+static_assert(wlan_numbers::kIfTypeIeee80211 == IF_TYPE_IEEE80211);
+static_assert(wlan_numbers::kIfOperStatusUp == IfOperStatusUp);
+static_assert(wlan_numbers::kNoError == ERROR_SUCCESS);
+static_assert(wlan_numbers::kErrorAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(wlan_numbers::kErrorInvalidState == ERROR_INVALID_STATE);
+static_assert(wlan_numbers::kErrorServiceNotActive == ERROR_SERVICE_NOT_ACTIVE);
+static_assert(wlan_numbers::kErrorServiceDisabled == ERROR_SERVICE_DISABLED);
+static_assert(wlan_numbers::kRadioOn == dot11_radio_state_on);
+static_assert(wlan_numbers::kRadioOff == dot11_radio_state_off);
+
 namespace {
 
 constexpr DWORD kWlanClientVersion = 2;
