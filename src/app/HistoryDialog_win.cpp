@@ -188,16 +188,14 @@ void OnDrawItem(HWND dialog, const DRAWITEMSTRUCT& item) {
   const UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
   const UniqueGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(item.hDC, width, height));
   if (!memory || !bitmap) return;
-  const HGDIOBJ oldBitmap = SelectObject(memory.get(), bitmap.get());
-  const HGDIOBJ oldFont = SelectObject(memory.get(), reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+  const ScopedSelection bitmapIn(memory.get(), bitmap.get());
+  const ScopedSelection fontIn(memory.get(), reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
   const RECT area{0, 0, width, height};
   Fill(memory.get(), area, GetSysColor(COLOR_BTNFACE));
   if (item.CtlID == IDC_HISTORY_DAY) DrawStrip(dialog, memory.get(), area, g_day, true);
   if (item.CtlID == IDC_HISTORY_WEEK) DrawStrip(dialog, memory.get(), area, g_week, false);
   if (item.CtlID == IDC_HISTORY_LEGEND) DrawLegend(memory.get(), area);
   BitBlt(item.hDC, target.left, target.top, width, height, memory.get(), 0, 0, SRCCOPY);
-  SelectObject(memory.get(), oldFont);
-  SelectObject(memory.get(), oldBitmap);
 }
 
 void OpenHistoryFile(HWND dialog) {

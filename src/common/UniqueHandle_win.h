@@ -8,6 +8,7 @@
 //   static void Close(Handle h) noexcept;      releases an owned handle
 // A default-made UniqueHandle holds Handle{}, which is nullptr for every kind here.
 #include <windows.h>
+#include <objbase.h>
 #include <ipexport.h>
 #include <icmpapi.h>
 #include <winstring.h>
@@ -149,5 +150,39 @@ struct WlanMemoryTraits {
 };
 template <typename Record>
 using UniqueWlanMemory = UniqueHandle<WlanMemoryTraits<Record>>;
+
+// COM on the calling thread for as long as the guard lives. A thread already in the other
+// apartment answers RPC_E_CHANGED_MODE: fine to work in, but not ours to uninitialise.
+class ScopedComInit {
+ public:
+  explicit ScopedComInit(DWORD apartment) noexcept : result_(CoInitializeEx(nullptr, apartment)) {}
+  ~ScopedComInit() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  ScopedComInit(const ScopedComInit&) = delete;
+  ScopedComInit& operator=(const ScopedComInit&) = delete;
+
+  HRESULT result() const noexcept { return result_; }
+  bool usable() const noexcept { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+
+ private:
+  HRESULT result_;
+};
+
+// An object selected into a device context; the one it replaced is selected back when the
+// guard goes, before the object itself may be deleted.
+class ScopedSelection {
+ public:
+  ScopedSelection(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~ScopedSelection() {
+    if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+  }
+  ScopedSelection(const ScopedSelection&) = delete;
+  ScopedSelection& operator=(const ScopedSelection&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
 
 }  // namespace moorlink

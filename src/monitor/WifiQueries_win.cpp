@@ -154,7 +154,7 @@ WifiReadiness QueryWifiReadiness() {
 std::vector<std::wstring> GetConnectedNetworkNames() {
   std::vector<std::wstring> names;
   // The monitor thread may or may not have COM yet; whatever this call starts, it ends.
-  const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  const ScopedComInit com(COINIT_MULTITHREADED);
   try {
     INetworkListManager* manager = nullptr;
     if (SUCCEEDED(CoCreateInstance(kClsidNetworkListManager, nullptr, CLSCTX_ALL, kIidNetworkListManager,
@@ -177,7 +177,6 @@ std::vector<std::wstring> GetConnectedNetworkNames() {
   } catch (...) {
     names.clear();
   }
-  if (SUCCEEDED(init)) CoUninitialize();
   return names;
 }
 

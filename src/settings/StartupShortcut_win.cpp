@@ -25,23 +25,6 @@ struct CoTaskStringTraits {
   static void Close(Handle h) noexcept { CoTaskMemFree(h); }
 };
 
-// COM for this thread as apartment-threaded. A thread already in the multithreaded
-// apartment (the UI thread) answers RPC_E_CHANGED_MODE, which is fine to work in but is
-// not ours to uninitialise.
-class ComForThisThread {
- public:
-  ComForThisThread() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComForThisThread() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  ComForThisThread(const ComForThisThread&) = delete;
-  ComForThisThread& operator=(const ComForThisThread&) = delete;
-
-  bool usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-
- private:
-  HRESULT result_;
-};
 
 }  // namespace
 
@@ -74,7 +57,9 @@ bool CreateStartupShortcutAt(const std::wstring& arguments, const std::wstring& 
   if (workingFolder.empty() || shortcutPath.empty()) return false;
 
   // Declared before the interfaces, so they are released before COM is uninitialised.
-  const ComForThisThread com;
+  // Apartment-threaded; the user interface thread is already in the multithreaded
+  // apartment, which is fine to work in.
+  const ScopedComInit com(COINIT_APARTMENTTHREADED);
   if (!com.usable()) return false;
   ComPtr<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -85,6 +86,30 @@ TEST(KernelHandleTest, ResetClosesTheRealHandle) {
   event.reset();
   EXPECT_FALSE(GetHandleInformation(raw, &flags));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// The guards leave the thread and the device context as they found them, on a thread of
+// its own so that the test runner's COM state is not in play.
+TEST(GuardsTest, ComAndSelectionAreUndoneWhenTheyGo) {
+  std::thread([] {
+    {
+      const ScopedComInit com(COINIT_MULTITHREADED);
+      EXPECT_EQ(com.result(), S_OK);
+      const ScopedComInit other(COINIT_APARTMENTTHREADED);
+      EXPECT_EQ(other.result(), RPC_E_CHANGED_MODE);
+      EXPECT_TRUE(other.usable());
+    }
+    const ScopedComInit again(COINIT_APARTMENTTHREADED);  // not in the MTA any more
+    EXPECT_EQ(again.result(), S_OK);
+  }).join();
+  const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  const UniqueGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(dc.get(), 4, 4));
+  const HGDIOBJ before = GetCurrentObject(dc.get(), OBJ_BITMAP);
+  {
+    const ScopedSelection in(dc.get(), bitmap.get());
+    EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_BITMAP), bitmap.get());
+  }
+  EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_BITMAP), before);
 }
 
 }  // namespace
