@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/ShellOpen_win.h"
 #include "common/UniqueHandle_win.h"
 #include "resources/resource.h"
 
@@ -113,7 +114,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
       }
       if (LOWORD(wParam) == IDC_ABOUT_LINK && HIWORD(wParam) == STN_CLICKED) {
         ResetLink();
-        ShellExecuteW(dialog, L"open", kHomeUrl, nullptr, nullptr, SW_SHOWNORMAL);
+        OpenWithShell(dialog, kHomeUrl);
         return TRUE;
       }
       return FALSE;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/HistoryView.h"
+#include "app/ShellOpen_win.h"
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
 #include "log/History.h"
@@ -203,8 +204,7 @@ void OpenHistoryFile(HWND dialog) {
   const bool exists = !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   const wchar_t* problem = L"接続履歴のファイルはまだありません。";
   if (exists) {
-    const auto opened = reinterpret_cast<INT_PTR>(ShellExecuteW(dialog, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (opened > 32) return;
+    if (OpenWithShell(dialog, path)) return;
     problem = L"接続履歴のファイルを開けませんでした。";
   }
   MessageBoxW(dialog, (problem + std::wstring(L"\n\n\u00A0\u00A0\u00A0\u00A0") + path).c_str(), kProductTitle,

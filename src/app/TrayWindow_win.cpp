@@ -10,6 +10,7 @@
 #include "app/AboutDialog_win.h"
 #include "app/HistoryDialog_win.h"
 #include "app/MonitorWiring_win.h"
+#include "app/ShellOpen_win.h"
 #include "app/ShellRules.h"
 #include "app/TrayIcon_win.h"
 #include "common/Files.h"
@@ -43,10 +44,6 @@ constexpr int64_t kSessionEndWaitMs = 2000;
 constexpr UINT kCloseAfterSessionMessage = WM_APP + 2;
 
 constexpr wchar_t kCenteredProperty[] = L"__CENTERED__";
-
-void OpenWithShell(const std::wstring& path) {
-  ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
 
 // The point size of the monitoring page's font; 0 when it cannot be read.
 std::uint16_t PagePointSize(HINSTANCE instance) {
@@ -198,7 +195,7 @@ void OnTrayCallback(HWND window, LPARAM mouseMessage) {
     case NIN_BALLOONUSERCLICK: {
       StopSpeech();
       const std::wstring link = TakeBalloonLink();
-      if (!link.empty()) OpenWithShell(link);
+      if (!link.empty()) OpenWithShell(nullptr, link);
       break;
     }
   }
@@ -207,7 +204,7 @@ void OnTrayCallback(HWND window, LPARAM mouseMessage) {
 void OnOpenLogFolder() {
   const std::wstring folder = LogFolderPath();
   if (folder.empty()) return;
-  if (CreateFolders(folder)) OpenWithShell(folder);
+  if (CreateFolders(folder)) OpenWithShell(nullptr, folder);
 }
 
 bool OnCommand(HWND window, int command) {
@@ -223,7 +220,7 @@ bool OnCommand(HWND window, int command) {
       return true;
     case IDM_README: {
       const std::wstring readme = ReadmePath(ExeFolderPath());
-      if (!readme.empty()) OpenWithShell(readme);
+      if (!readme.empty()) OpenWithShell(nullptr, readme);
       return true;
     }
     case IDM_SETTINGS:
@@ -233,7 +230,7 @@ bool OnCommand(HWND window, int command) {
       return true;
     case IDM_OPEN_EXE_FOLDER: {
       const std::wstring folder = ExeFolderPath();
-      if (!folder.empty()) OpenWithShell(folder);
+      if (!folder.empty()) OpenWithShell(nullptr, folder);
       return true;
     }
     case IDM_OPEN_LOG_FOLDER:

@@ -1,0 +1,23 @@
+#include "app/ShellOpen_win.h"
+
+#include <shellapi.h>
+
+#include "log/LogWriter.h"
+
+namespace moorlink {
+
+bool OpenWithShell(HWND owner, const std::wstring& target,
+                   const std::function<void(LogCategory, const std::wstring&, const std::wstring&)>& writeLog) {
+  // Values above 32 mean success; the rest are the old WinExec error codes.
+  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (result > 32) return true;
+  const std::wstring message = L"「" + target + L"」を開けませんでした。(" + std::to_wstring(result) + L")";
+  if (writeLog) {
+    writeLog(LogCategory::Other, L"エラー", message);
+  } else {
+    WriteLog(LogCategory::Other, L"エラー", message);
+  }
+  return false;
+}
+
+}  // namespace moorlink
