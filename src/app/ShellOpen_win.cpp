@@ -7,7 +7,7 @@
 namespace moorlink {
 
 bool OpenWithShell(HWND owner, const std::wstring& target,
-                   const std::function<void(LogCategory, const std::wstring&, const std::wstring&)>& writeLog) {
+                   const LogWriterFunction& writeLog) {
   // Values above 32 mean success; the rest are the old WinExec error codes.
   const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   if (result > 32) return true;

@@ -12,6 +12,6 @@
 namespace moorlink {
 
 bool OpenWithShell(HWND owner, const std::wstring& target,
-                   const std::function<void(LogCategory, const std::wstring&, const std::wstring&)>& writeLog = nullptr);
+                   const LogWriterFunction& writeLog = nullptr);
 
 }  // namespace moorlink

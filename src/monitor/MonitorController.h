@@ -19,7 +19,7 @@ struct ControllerPorts {
   // Body of the monitor thread; clears MonitorRunning as its last act.
   std::function<void()> MonitorRun;
   std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind)> NotifyUser;
-  std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
+  LogWriterFunction WriteLog;
   // Creates a thread; may throw (std::system_error, std::bad_alloc). Empty means Thread.
   std::function<Thread(std::function<void()> body)> CreateThread;
 };

@@ -71,7 +71,7 @@ struct MonitorPorts {
   // The same, and a click on its balloon opens the link.
   std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind, const std::wstring& link)>
       NotifyUserWithLink;
-  std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
+  LogWriterFunction WriteLog;
   std::function<bool(int64_t seconds)> StartRevivalTimer;
   // The keys read when they are needed (absent: the settings file's).
   std::function<bool()> NotifyOnReconnect;

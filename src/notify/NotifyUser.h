@@ -54,7 +54,7 @@ struct NotifyPorts {
       ShowMessageBox;
   // Runs the body on a new detached thread; false (or a throw) when none could be started.
   std::function<bool(std::function<void()> body)> StartDetachedThread;
-  std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)> WriteLog;
+  LogWriterFunction WriteLog;
 };
 
 // Set once at start-up, before the first notification.

@@ -34,7 +34,7 @@ void SpeechCompletion::Wait() {
 }
 
 SpeechPlayer::SpeechPlayer(std::unique_ptr<SpeechBackend> backend, const std::wstring& exeFolder,
-                           const VoicevoxBinder& bind, const LogFunction& log)
+                           const VoicevoxBinder& bind, const LogWriterFunction& log)
     : backend_(std::move(backend)), completion_(std::make_shared<SpeechCompletion>()) {
   if (backend_) {
     for (const SpeechStartupFailure& failure : backend_->StartupFailures()) {
@@ -61,7 +61,7 @@ SpeechPlayer::~SpeechPlayer() {
   backend_.reset();
 }
 
-void SpeechPlayer::LoadWindowsVoices(const LogFunction& log) {
+void SpeechPlayer::LoadWindowsVoices(const LogWriterFunction& log) {
   try {
     const std::vector<InstalledVoice> voices = backend_->InstalledVoices();
     for (size_t i = 0; i < voices.size(); ++i) {

@@ -34,13 +34,11 @@ struct SpeechCompletion {
 
 class SpeechPlayer {
  public:
-  using LogFunction = std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)>;
-
   // Lists the Japanese voices of the backend, then loads the VOICEVOX engine from
   // exeFolder. A backend that failed at its creation is logged (one Other line per
   // failure, with its HRESULT); without a media player every Speak is refused at once.
   SpeechPlayer(std::unique_ptr<SpeechBackend> backend, const std::wstring& exeFolder, const VoicevoxBinder& bind,
-               const LogFunction& log);
+               const LogWriterFunction& log);
   ~SpeechPlayer();
   SpeechPlayer(const SpeechPlayer&) = delete;
   SpeechPlayer& operator=(const SpeechPlayer&) = delete;
@@ -57,7 +55,7 @@ class SpeechPlayer {
   void Stop() noexcept;
 
  private:
-  void LoadWindowsVoices(const LogFunction& log);
+  void LoadWindowsVoices(const LogWriterFunction& log);
 
   std::unique_ptr<SpeechBackend> backend_;
   std::vector<std::wstring> voiceNames;
