@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TrayWindow_win.h"
+#include "app/SettingsSheet_win.h"
 #include "log/LogWriter.h"
 #include "monitor/MonitorController.h"
 #include "notify/NotifyUser.h"
