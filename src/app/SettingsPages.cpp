@@ -92,10 +92,14 @@ void SaveLogPage(const LogPageValues& values, const NotifyUserFn& notifyUser) {
   if (!saved) TellSaveFailed(notifyUser);
 }
 
-const std::array<const wchar_t*, 5> kNotifyModeEntries = {L"バルーンのみ", L"メッセージボックスのみ", L"音声のみ",
-                                                          L"音声 ＋ バルーン", L"音声 ＋ メッセージボックス"};
+const std::array<const wchar_t*, kNotifyModes.size()> kNotifyModeEntries = [] {
+  std::array<const wchar_t*, kNotifyModes.size()> labels{};
+  for (size_t i = 0; i < labels.size(); ++i) labels[i] = kNotifyModes[i].label;
+  return labels;
+}();
 
-bool SpeechControlsEnabled(int modeIndex) { return modeIndex > 1; }
+// No selection (-1) clamps to the first mode, which does not speak.
+bool SpeechControlsEnabled(int modeIndex) { return RouteForMode(modeIndex).speech; }
 
 std::vector<std::wstring> VoiceEntries(const std::vector<std::wstring>& names) {
   std::vector<std::wstring> entries{kDefaultVoiceEntry};

@@ -10,6 +10,7 @@
 
 #include "log/LogCategory.h"
 #include "notify/NotifyKind.h"
+#include "notify/NotifyUser.h"
 
 namespace moorlink {
 
@@ -71,12 +72,13 @@ void SaveLogPage(const LogPageValues& values, const NotifyUserFn& notifyUser);
 
 // ---- Other page ----
 
-extern const std::array<const wchar_t*, 5> kNotifyModeEntries;
+// The mode list: the labels of kNotifyModes, at their NotifyMode index.
+extern const std::array<const wchar_t*, kNotifyModes.size()> kNotifyModeEntries;
 inline constexpr int kVolumeLine = 5;
 inline constexpr int kVolumePage = 20;
 inline constexpr int kVolumeTicks = 10;
 
-// The voice list and the volume only matter for the modes with speech.
+// The voice list and the volume only matter for the modes with speech (RouteForMode's).
 bool SpeechControlsEnabled(int modeIndex);
 // The voice list's first entry; it stands for an empty VoiceName, the Windows default voice.
 inline constexpr const wchar_t* kDefaultVoiceEntry = L"既定の音声";
