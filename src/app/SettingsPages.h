@@ -1,6 +1,7 @@
 #pragma once
-// What the four pages of the settings sheet load, check and save; the dialog procedures
-// (SettingsPages_win.cpp) only move values between these and the controls.
+// What the four pages of the settings sheet load, check and save, and which control shows
+// which key; the dialog procedures (SettingsPages_win.cpp) only move values between these
+// and the controls.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -10,10 +11,12 @@
 
 #include "log/LogCategory.h"
 #include "notify/NotifyKind.h"
+#include "notify/NotifyUser.h"
+#include "resources/resource.h"
+#include "settings/Settings.h"
 
 namespace moorlink {
 
-using WriteLogFn = std::function<void(LogCategory, const std::wstring& title, const std::wstring& message)>;
 using NotifyUserFn = std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind)>;
 
 // "設定の保存に失敗しました。" with the settings file's path, as an error notification.
@@ -21,23 +24,29 @@ void TellSaveFailed(const NotifyUserFn& notifyUser);
 
 // ---- Monitoring page ----
 
+// An edit with its spin button and the key it shows, whose range and default are the field's.
 struct NumberField {
   int editId;
   int spinId;
-  int min;
-  int max;
+  const IntSetting& key;
   int typingLimit;
   const wchar_t* messagePrefix;
 };
-// In the order they are checked.
-extern const std::array<NumberField, 5> kMonitorNumberFields;
+// In the order they are checked and written.
+inline constexpr auto kMonitorNumberFields = std::to_array<NumberField>({
+    {IDC_RECONNECT_INTERVAL, IDC_RECONNECT_INTERVAL_SPIN, keys::ReconnectInterval, 4, L"再接続コマンドの実行間隔は "},
+    {IDC_MAX_RETRY, IDC_MAX_RETRY_SPIN, keys::MaxRetryCount, 9, L"再接続コマンドの上限回数は "},
+    {IDC_PING_INTERVAL, IDC_PING_INTERVAL_SPIN, keys::PingInterval, 4, L"Pingの送信間隔は "},
+    {IDC_PING_TIMEOUT, IDC_PING_TIMEOUT_SPIN, keys::PingTimeout, 5, L"Pingの応答待ち時間は "},
+    {IDC_REVIVAL_INTERVAL, IDC_REVIVAL_INTERVAL_SPIN, keys::MonitorRevivalInterval, 9, L"監視復活までの時間は "},
+});
 inline constexpr int kSsidTypingLimit = 32;
 inline constexpr int kPingAddressTypingLimit = 15;
 
 struct MonitorPageValues {
   std::wstring targetSsid;
   std::wstring pingAddress;
-  std::array<int, 5> numbers{};  // in kMonitorNumberFields order
+  std::array<int, kMonitorNumberFields.size()> numbers{};  // in kMonitorNumberFields order
   bool enableRevival = false;
   bool notifyOnReconnect = false;
 };
@@ -52,31 +61,45 @@ struct NumberReading {
 MonitorPageValues LoadMonitorPage();
 // The index of the first field that is invalid (does not translate, or lies outside its
 // range taken as a signed 32-bit value), or -1 when all are valid.
-int FirstInvalidNumber(const std::array<NumberReading, 5>& readings);
+int FirstInvalidNumber(const std::array<NumberReading, kMonitorNumberFields.size()>& readings);
 // The same for any page's fields; readings and fields in the same order.
 int FirstInvalidNumber(std::span<const NumberReading> readings, std::span<const NumberField> fields);
 // "<prefix><min>～<max> の範囲で入力して下さい。"
 std::wstring RangeMessage(const NumberField& field);
 // Writes the page's keys in order (numbers clamped as stored), then logs the update; when
 // a write fails, tells the user instead of logging.
-void SaveMonitorPage(const MonitorPageValues& values, const WriteLogFn& writeLog, const NotifyUserFn& notifyUser);
+void SaveMonitorPage(const MonitorPageValues& values, const LogWriterFunction& writeLog, const NotifyUserFn& notifyUser);
 
 // ---- Log page ----
 
-// UseLog, LogProcess, LogMonitor, LogPing, LogNetsh, LogOther.
-using LogPageValues = std::array<bool, 6>;
+// A check box and the key it shows.
+struct CheckBoxField {
+  int boxId;
+  const BoolSetting& key;
+};
+// In the order they are written.
+inline constexpr auto kLogBoxes = std::to_array<CheckBoxField>({
+    {IDC_USE_LOG, keys::UseLog},
+    {IDC_LOG_PROCESS, keys::LogProcess},
+    {IDC_LOG_MONITOR, keys::LogMonitor},
+    {IDC_LOG_PING, keys::LogPing},
+    {IDC_LOG_NETSH, keys::LogNetsh},
+    {IDC_LOG_OTHER, keys::LogOther},
+});
+using LogPageValues = std::array<bool, kLogBoxes.size()>;  // in kLogBoxes order
 LogPageValues LoadLogPage();
 // Tells the user when a write fails.
 void SaveLogPage(const LogPageValues& values, const NotifyUserFn& notifyUser);
 
 // ---- Other page ----
 
-extern const std::array<const wchar_t*, 5> kNotifyModeEntries;
+// The mode list: the labels of kNotifyModes, at their NotifyMode index.
+extern const std::array<const wchar_t*, kNotifyModes.size()> kNotifyModeEntries;
 inline constexpr int kVolumeLine = 5;
 inline constexpr int kVolumePage = 20;
 inline constexpr int kVolumeTicks = 10;
 
-// The voice list and the volume only matter for the modes with speech.
+// The voice list and the volume only matter for the modes with speech (RouteForMode's).
 bool SpeechControlsEnabled(int modeIndex);
 // The voice list's first entry; it stands for an empty VoiceName, the Windows default voice.
 inline constexpr const wchar_t* kDefaultVoiceEntry = L"既定の音声";
@@ -108,18 +131,22 @@ void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& sh
 
 // ---- Detail page ----
 
-// FailuresBeforeReconnect, ResumeGraceSeconds; in the order they are checked.
-extern const std::array<NumberField, 2> kDetailNumberFields;
+// In the order they are checked and written.
+inline constexpr auto kDetailNumberFields = std::to_array<NumberField>({
+    {IDC_FAILURES_BEFORE_RECONNECT, IDC_FAILURES_BEFORE_RECONNECT_SPIN, keys::FailuresBeforeReconnect, 2,
+     L"再接続までの連続失敗回数は "},
+    {IDC_RESUME_GRACE, IDC_RESUME_GRACE_SPIN, keys::ResumeGraceSeconds, 3, L"スリープ復帰後の待機時間は "},
+});
 
 struct DetailPageValues {
-  std::array<int, 2> numbers{};  // in kDetailNumberFields order
+  std::array<int, kDetailNumberFields.size()> numbers{};  // in kDetailNumberFields order
   bool useHistory = false;
 };
 DetailPageValues LoadDetailPage();
 // Writes the page's keys. True when a key the monitor run reads at its start changed and
 // was saved (the update is then logged, and the caller restarts the run); a failed write
 // tells the user instead.
-bool SaveDetailPage(const DetailPageValues& values, const WriteLogFn& writeLog, const NotifyUserFn& notifyUser);
+bool SaveDetailPage(const DetailPageValues& values, const LogWriterFunction& writeLog, const NotifyUserFn& notifyUser);
 
 // ---- The sheet ----
 

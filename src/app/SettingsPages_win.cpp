@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TrayWindow_win.h"
+#include "app/SettingsSheet_win.h"
 #include "log/LogWriter.h"
 #include "monitor/MonitorController.h"
 #include "notify/NotifyUser.h"
@@ -44,7 +44,7 @@ void SetUpNumberFields(HWND page, std::span<const NumberField> fields, std::span
   for (size_t i = 0; i < fields.size(); ++i) {
     const NumberField& field = fields[i];
     SendDlgItemMessageW(page, field.spinId, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(page, field.editId)), 0);
-    SendDlgItemMessageW(page, field.spinId, UDM_SETRANGE32, field.min, field.max);
+    SendDlgItemMessageW(page, field.spinId, UDM_SETRANGE32, field.key.min, field.key.max);
     SendDlgItemMessageW(page, field.editId, EM_LIMITTEXT, field.typingLimit, 0);
   }
   for (size_t i = 0; i < fields.size() && i < values.size(); ++i) {
@@ -118,7 +118,7 @@ void InitMonitorPage(HWND page) {
 }
 
 bool ApplyMonitorPage(HWND page) {
-  std::array<NumberReading, 5> readings{};
+  std::array<NumberReading, kMonitorNumberFields.size()> readings{};
   ReadNumberFields(page, kMonitorNumberFields, readings);  // checked as the round began
   MonitorPageValues values;
   values.targetSsid = EditText(page, IDC_SSID);
@@ -132,8 +132,6 @@ bool ApplyMonitorPage(HWND page) {
 
 // ---- Log page ----
 
-constexpr int kLogBoxes[6] = {IDC_USE_LOG, IDC_LOG_PROCESS, IDC_LOG_MONITOR, IDC_LOG_PING, IDC_LOG_NETSH, IDC_LOG_OTHER};
-
 void EnableLogCategories(HWND page) {
   Enable(page, {IDC_LOG_GROUP, IDC_LOG_PROCESS, IDC_LOG_MONITOR, IDC_LOG_PING, IDC_LOG_NETSH, IDC_LOG_OTHER},
          IsDlgButtonChecked(page, IDC_USE_LOG) == BST_CHECKED);
@@ -141,7 +139,7 @@ void EnableLogCategories(HWND page) {
 
 bool ApplyLogPage(HWND page) {
   LogPageValues values{};
-  for (size_t i = 0; i < values.size(); ++i) values[i] = IsDlgButtonChecked(page, kLogBoxes[i]) == BST_CHECKED;
+  for (size_t i = 0; i < values.size(); ++i) values[i] = IsDlgButtonChecked(page, kLogBoxes[i].boxId) == BST_CHECKED;
   SaveLogPage(values, NotifyUser);
   return false;
 }
@@ -225,7 +223,7 @@ void InitDetailPage(HWND page) {
 }
 
 bool ApplyDetailPage(HWND page) {
-  std::array<NumberReading, 2> readings{};
+  std::array<NumberReading, kDetailNumberFields.size()> readings{};
   ReadNumberFields(page, kDetailNumberFields, readings);
   DetailPageValues values;
   for (size_t i = 0; i < readings.size(); ++i) values.numbers[i] = static_cast<int>(readings[i].value);
@@ -264,7 +262,9 @@ INT_PTR CALLBACK LogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPar
   switch (message) {
     case WM_INITDIALOG: {
       const LogPageValues values = LoadLogPage();
-      for (size_t i = 0; i < values.size(); ++i) CheckDlgButton(page, kLogBoxes[i], values[i] ? BST_CHECKED : BST_UNCHECKED);
+      for (size_t i = 0; i < values.size(); ++i) {
+        CheckDlgButton(page, kLogBoxes[i].boxId, values[i] ? BST_CHECKED : BST_UNCHECKED);
+      }
       EnableLogCategories(page);
       CenterSheetOnce(page);
       return TRUE;

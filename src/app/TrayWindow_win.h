@@ -23,8 +23,4 @@ class ScopedLogLine;
 // may not reach its own end; set before the window is created.
 void SetProgramEndLine(ScopedLogLine* line);
 
-// Moves the settings sheet that owns this page to the centre of its monitor's work area,
-// once per sheet, and gives it a taskbar button.
-void CenterSheetOnce(HWND page);
-
 }  // namespace moorlink

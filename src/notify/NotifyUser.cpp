@@ -57,14 +57,11 @@ void ShowBalloon(const std::wstring& message, const std::wstring& title, NotifyK
 
 }  // namespace
 
+// The stored mode's range is the table's.
+static_assert(keys::NotifyMode.min == 0 && keys::NotifyMode.max == static_cast<int>(kNotifyModes.size()) - 1);
+
 NotifyRoute RouteForMode(int mode) {
-  switch (std::clamp(mode, 0, 4)) {
-    case 1: return {false, false, true};
-    case 2: return {true, false, false};
-    case 3: return {true, true, false};
-    case 4: return {true, false, true};
-    default: return {false, true, false};
-  }
+  return kNotifyModes[static_cast<size_t>(std::clamp(mode, 0, static_cast<int>(kNotifyModes.size()) - 1))].route;
 }
 
 uint32_t BalloonIconFlag(NotifyKind kind) {

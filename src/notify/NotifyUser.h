@@ -3,6 +3,7 @@
 // and/or speech, by the NotifyMode setting read at every call. NotifyUser never waits for
 // the user or the speech, never throws, and never ends the calling thread.
 // Platform half: Notify_win.cpp (Shell_NotifyIconW balloon, MessageBoxW).
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,7 +22,20 @@ struct NotifyRoute {
   bool balloon = false;
   bool messageBox = false;
 };
-NotifyRoute RouteForMode(int mode);  // clamped to 0..4 first
+// The modes at their NotifyMode index: the settings sheet's label and the route, whose
+// speech also tells whether the sheet's voice and volume apply.
+struct NotifyModeEntry {
+  const wchar_t* label;
+  NotifyRoute route;
+};
+inline constexpr auto kNotifyModes = std::to_array<NotifyModeEntry>({
+    {L"バルーンのみ", {false, true, false}},
+    {L"メッセージボックスのみ", {false, false, true}},
+    {L"音声のみ", {true, false, false}},
+    {L"音声 ＋ バルーン", {true, true, false}},
+    {L"音声 ＋ メッセージボックス", {true, false, true}},
+});
+NotifyRoute RouteForMode(int mode);  // clamped to kNotifyModes first
 
 // The icons of a kind; any kind other than Warning and Error is shown as Info.
 uint32_t BalloonIconFlag(NotifyKind kind);  // NIIF_INFO 1, NIIF_WARNING 2, NIIF_ERROR 3

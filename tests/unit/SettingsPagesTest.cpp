@@ -172,11 +172,11 @@ TEST(OtherPage, SavesTheVoiceOnlyForAModeWithSpeech) {
 
 // Every page tells a failed save once, with the path, and never logs it as an update.
 TEST(SettingsPages, AFailedSaveIsReportedWithThePath) {
-  const std::function<void(const WriteLogFn&, const NotifyUserFn&)> saves[] = {
-      [](const WriteLogFn& log, const NotifyUserFn& tell) { SaveMonitorPage(MonitorPageValues{}, log, tell); },
-      [](const WriteLogFn&, const NotifyUserFn& tell) { SaveLogPage(LogPageValues{}, tell); },
-      [](const WriteLogFn&, const NotifyUserFn& tell) { SaveOtherPage({2, -1, L"", 60, false}, {}, tell); },
-      [](const WriteLogFn& log, const NotifyUserFn& tell) { SaveDetailPage({{3, 0}, false}, log, tell); },
+  const std::function<void(const LogWriterFunction&, const NotifyUserFn&)> saves[] = {
+      [](const LogWriterFunction& log, const NotifyUserFn& tell) { SaveMonitorPage(MonitorPageValues{}, log, tell); },
+      [](const LogWriterFunction&, const NotifyUserFn& tell) { SaveLogPage(LogPageValues{}, tell); },
+      [](const LogWriterFunction&, const NotifyUserFn& tell) { SaveOtherPage({2, -1, L"", 60, false}, {}, tell); },
+      [](const LogWriterFunction& log, const NotifyUserFn& tell) { SaveDetailPage({{3, 0}, false}, log, tell); },
   };
   for (const auto& save : saves) {
     test::ScopedSettingsFile ini;
