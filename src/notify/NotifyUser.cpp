@@ -64,22 +64,6 @@ NotifyRoute RouteForMode(int mode) {
   return kNotifyModes[static_cast<size_t>(std::clamp(mode, 0, static_cast<int>(kNotifyModes.size()) - 1))].route;
 }
 
-uint32_t BalloonIconFlag(NotifyKind kind) {
-  switch (kind) {
-    case NotifyKind::Warning: return 2;  // NIIF_WARNING
-    case NotifyKind::Error: return 3;    // NIIF_ERROR
-    default: return 1;                   // NIIF_INFO
-  }
-}
-
-uint32_t MessageBoxIcon(NotifyKind kind) {
-  switch (kind) {
-    case NotifyKind::Warning: return 0x30;  // MB_ICONWARNING
-    case NotifyKind::Error: return 0x10;    // MB_ICONERROR
-    default: return 0x40;                   // MB_ICONINFORMATION
-  }
-}
-
 std::wstring NotifyTitleText(const std::wstring& title) {
   return title.empty() ? std::wstring(kProductTitle) : title + L" - " + kProductTitle;
 }

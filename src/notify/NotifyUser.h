@@ -38,8 +38,13 @@ inline constexpr auto kNotifyModes = std::to_array<NotifyModeEntry>({
 NotifyRoute RouteForMode(int mode);  // clamped to kNotifyModes first
 
 // The icons of a kind; any kind other than Warning and Error is shown as Info.
-uint32_t BalloonIconFlag(NotifyKind kind);  // NIIF_INFO 1, NIIF_WARNING 2, NIIF_ERROR 3
-uint32_t MessageBoxIcon(NotifyKind kind);   // MB_ICONINFORMATION 0x40, MB_ICONWARNING 0x30, MB_ICONERROR 0x10
+// The SDK's numbers, checked against NIIF_* and MB_ICON* in Notify_win.cpp.
+constexpr uint32_t BalloonIconFlag(NotifyKind kind) {
+  return kind == NotifyKind::Warning ? 2 : kind == NotifyKind::Error ? 3 : 1;
+}
+constexpr uint32_t MessageBoxIcon(NotifyKind kind) {
+  return kind == NotifyKind::Warning ? 0x30 : kind == NotifyKind::Error ? 0x10 : 0x40;
+}
 
 // "Moorlink" alone for an empty title, else title + " - Moorlink".
 std::wstring NotifyTitleText(const std::wstring& title);

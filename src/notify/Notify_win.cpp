@@ -11,6 +11,11 @@
 #include "log/LogWriter.h"
 
 namespace moorlink {
+
+static_assert(BalloonIconFlag(NotifyKind::Info) == NIIF_INFO && BalloonIconFlag(NotifyKind::Warning) == NIIF_WARNING &&
+              BalloonIconFlag(NotifyKind::Error) == NIIF_ERROR);
+static_assert(MessageBoxIcon(NotifyKind::Info) == MB_ICONINFORMATION &&
+              MessageBoxIcon(NotifyKind::Warning) == MB_ICONWARNING && MessageBoxIcon(NotifyKind::Error) == MB_ICONERROR);
 namespace {
 
 std::atomic<HWND> g_window{nullptr};
