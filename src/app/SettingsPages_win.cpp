@@ -231,102 +231,109 @@ bool ApplyDetailPage(HWND page) {
   return SaveDetailPage(values, WriteLog, NotifyUser);
 }
 
-}  // namespace
+// ---- The procedures: one skeleton, a row of handlers per page ----
 
-INT_PTR CALLBACK MonitorPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+// What sets a page changed, and what else a control does on the way.
+void MonitorPageCommand(HWND page, int id, int code) {
+  if (id == IDC_REVIVAL_ENABLE && code == BN_CLICKED) {
+    EnableRevivalControls(page);
+    Changed(page);
+  } else if (id == IDC_NOTIFY_ON_RECONNECT && code == BN_CLICKED) {
+    Changed(page);
+  } else if (code == EN_CHANGE) {
+    Changed(page);
+  }
+}
+
+void InitLogPage(HWND page) {
+  const LogPageValues values = LoadLogPage();
+  for (size_t i = 0; i < values.size(); ++i) {
+    CheckDlgButton(page, kLogBoxes[i].boxId, values[i] ? BST_CHECKED : BST_UNCHECKED);
+  }
+  EnableLogCategories(page);
+  CenterSheetOnce(page);
+}
+
+void LogPageCommand(HWND page, int id, int code) {
+  if (code == BN_CLICKED && id >= IDC_USE_LOG && id <= IDC_LOG_OTHER) {
+    if (id == IDC_USE_LOG) EnableLogCategories(page);
+    Changed(page);
+  }
+}
+
+// The page's PROPSHEETPAGE lParam points to the voice names.
+void InitOtherPageFrom(HWND page, LPARAM lParam) {
+  const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
+  InitOtherPage(page, sheetPage ? reinterpret_cast<const std::vector<std::wstring>*>(sheetPage->lParam) : nullptr);
+}
+
+void OtherPageCommand(HWND page, int id, int code) {
+  if (id == IDC_STARTUP && code == BN_CLICKED) {
+    Changed(page);
+  } else if (id == IDC_NOTIFY_MODE && code == CBN_SELCHANGE) {
+    EnableSpeechControls(page);
+    Changed(page);
+  } else if (id == IDC_VOICE && code == CBN_SELCHANGE) {
+    Changed(page);
+  }
+}
+
+void DetailPageCommand(HWND page, int id, int code) {
+  if (code == EN_CHANGE || (id == IDC_USE_HISTORY && code == BN_CLICKED)) Changed(page);
+}
+
+struct PageHandlers {
+  int index;  // in the sheet
+  void (*init)(HWND page, LPARAM lParam);
+  void (*command)(HWND page, int id, int code);
+  bool (*apply)(HWND page);
+  bool hasVolume;  // a trackbar whose moves change the page
+};
+
+template <const PageHandlers& kPage>
+INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      InitMonitorPage(page);
+      kPage.init(page, lParam);
       return TRUE;
-    case WM_COMMAND: {
-      const int id = LOWORD(wParam);
-      const int code = HIWORD(wParam);
-      if (id == IDC_REVIVAL_ENABLE && code == BN_CLICKED) {
-        EnableRevivalControls(page);
-        Changed(page);
-      } else if (id == IDC_NOTIFY_ON_RECONNECT && code == BN_CLICKED) {
-        Changed(page);
-      } else if (code == EN_CHANGE) {
-        Changed(page);
-      }
-      return TRUE;
-    }
-    case WM_NOTIFY:
-      if (IsApply(lParam)) return ApplyInRound(page, kMonitorSheetPage, ApplyMonitorPage);
-      return FALSE;
-  }
-  return FALSE;
-}
-
-INT_PTR CALLBACK LogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      const LogPageValues values = LoadLogPage();
-      for (size_t i = 0; i < values.size(); ++i) {
-        CheckDlgButton(page, kLogBoxes[i].boxId, values[i] ? BST_CHECKED : BST_UNCHECKED);
-      }
-      EnableLogCategories(page);
-      CenterSheetOnce(page);
-      return TRUE;
-    }
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) >= IDC_USE_LOG && LOWORD(wParam) <= IDC_LOG_OTHER) {
-        if (LOWORD(wParam) == IDC_USE_LOG) EnableLogCategories(page);
-        Changed(page);
-      }
+      kPage.command(page, LOWORD(wParam), HIWORD(wParam));
       return TRUE;
-    case WM_NOTIFY:
-      if (IsApply(lParam)) return ApplyInRound(page, kLogSheetPage, ApplyLogPage);
-      return FALSE;
-  }
-  return FALSE;
-}
-
-INT_PTR CALLBACK OtherPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
-      InitOtherPage(page, sheetPage ? reinterpret_cast<const std::vector<std::wstring>*>(sheetPage->lParam) : nullptr);
-      return TRUE;
-    }
-    case WM_COMMAND: {
-      const int id = LOWORD(wParam);
-      const int code = HIWORD(wParam);
-      if (id == IDC_STARTUP && code == BN_CLICKED) {
-        Changed(page);
-      } else if (id == IDC_NOTIFY_MODE && code == CBN_SELCHANGE) {
-        EnableSpeechControls(page);
-        Changed(page);
-      } else if (id == IDC_VOICE && code == CBN_SELCHANGE) {
-        Changed(page);
-      }
-      return TRUE;
-    }
     case WM_HSCROLL:
+      if (!kPage.hasVolume) return FALSE;
       if (reinterpret_cast<HWND>(lParam) == GetDlgItem(page, IDC_VOLUME)) Changed(page);
       return TRUE;
     case WM_NOTIFY:
-      if (IsApply(lParam)) return ApplyInRound(page, kOtherSheetPage, ApplyOtherPage);
+      if (IsApply(lParam)) return ApplyInRound(page, kPage.index, kPage.apply);
       return FALSE;
   }
   return FALSE;
 }
 
+constexpr PageHandlers kMonitorHandlers{kMonitorSheetPage, [](HWND page, LPARAM) { InitMonitorPage(page); },
+                                        MonitorPageCommand, ApplyMonitorPage, false};
+constexpr PageHandlers kLogHandlers{kLogSheetPage, [](HWND page, LPARAM) { InitLogPage(page); }, LogPageCommand,
+                                    ApplyLogPage, false};
+constexpr PageHandlers kOtherHandlers{kOtherSheetPage, InitOtherPageFrom, OtherPageCommand, ApplyOtherPage, true};
+constexpr PageHandlers kDetailHandlers{kDetailSheetPage, [](HWND page, LPARAM) { InitDetailPage(page); },
+                                       DetailPageCommand, ApplyDetailPage, false};
+
+}  // namespace
+
+INT_PTR CALLBACK MonitorPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  return PageProc<kMonitorHandlers>(page, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK LogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  return PageProc<kLogHandlers>(page, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK OtherPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  return PageProc<kOtherHandlers>(page, message, wParam, lParam);
+}
+
 INT_PTR CALLBACK DetailPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      InitDetailPage(page);
-      return TRUE;
-    case WM_COMMAND:
-      if (HIWORD(wParam) == EN_CHANGE || (LOWORD(wParam) == IDC_USE_HISTORY && HIWORD(wParam) == BN_CLICKED)) {
-        Changed(page);
-      }
-      return TRUE;
-    case WM_NOTIFY:
-      if (IsApply(lParam)) return ApplyInRound(page, kDetailSheetPage, ApplyDetailPage);
-      return FALSE;
-  }
-  return FALSE;
+  return PageProc<kDetailHandlers>(page, message, wParam, lParam);
 }
 
 }  // namespace moorlink
