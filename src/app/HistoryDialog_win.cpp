@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppTexts.h"
 #include "app/HistoryView.h"
 #include "app/ShellOpen_win.h"
 #include "common/Product.h"
@@ -72,7 +73,11 @@ struct Column {
   const wchar_t* title;
   int widthDu;
 };
-constexpr Column kColumns[] = {{L"開始", 86}, {L"長さ", 44}, {L"SSID", 62}, {L"再接続", 30}, {L"終わり方", 86}};
+constexpr Column kColumns[] = {{kStartColumnTitle, 86},
+                               {kLengthColumnTitle, 44},
+                               {kSsidColumnTitle, 62},
+                               {kReconnectsColumnTitle, 30},
+                               {kEndColumnTitle, 86}};
 constexpr int kEndColumn = 4;
 
 // The ending column keeps its designed width unless its longest text needs more, in the
@@ -162,7 +167,7 @@ void DrawStrip(HWND dialog, HDC dc, const RECT& area, const Strip& strip, bool c
 
 void DrawLegend(HDC dc, const RECT& area) {
   const std::pair<COLORREF, const wchar_t*> entries[] = {
-      {kAnsweredColour, L"応答あり"}, {kOutageColour, L"切断"}, {kNotMonitoredColour, L"監視なし"}};
+      {kAnsweredColour, kAnsweredLegend}, {kOutageColour, kOutageLegend}, {kNotMonitoredColour, kNotMonitoredLegend}};
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   const int box = metrics.tmHeight - 2;
@@ -202,12 +207,12 @@ void OnDrawItem(HWND dialog, const DRAWITEMSTRUCT& item) {
 void OpenHistoryFile(HWND dialog) {
   const std::wstring path = HistoryFilePath();
   const bool exists = !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  const wchar_t* problem = L"接続履歴のファイルはまだありません。";
+  const wchar_t* problem = kHistoryFileMissingMessage;
   if (exists) {
     if (OpenWithShell(dialog, path)) return;
-    problem = L"接続履歴のファイルを開けませんでした。";
+    problem = kHistoryFileOpenFailedMessage;
   }
-  MessageBoxW(dialog, (problem + std::wstring(L"\n\n\u00A0\u00A0\u00A0\u00A0") + path).c_str(), kProductTitle,
+  MessageBoxW(dialog, (problem + std::wstring(kPathBelowMessage) + path).c_str(), kProductTitle,
               exists ? MB_ICONERROR : MB_ICONINFORMATION);
 }
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cwctype>
 
+#include "app/AppTexts.h"
+
 namespace moorlink {
 namespace {
 
@@ -43,7 +45,7 @@ std::vector<AxisMark> Marks(const StripWindow& strip, const LocalTimeFn& toLocal
 }
 
 std::wstring Percent(const std::optional<double>& percent) {
-  if (!percent) return L"—";
+  if (!percent) return kNoPercentText;
   wchar_t text[16];
   std::swprintf(text, 16, L"%.1f%%", std::floor(*percent * 10 + 1e-9) / 10);
   return text;
@@ -55,13 +57,13 @@ std::wstring DateTimeText(const LocalTime& t) {
   return text;
 }
 
-constexpr const wchar_t* kOpenText = L"継続中";
-constexpr const wchar_t* kEnds[] = {L"回復", L"監視停止", L"プログラム終了", L"スリープ", L"Windows終了"};
+constexpr const wchar_t* kEnds[] = {kEndedByRecoveryText, kEndedByStopText, kEndedByProgramExitText, kEndedBySleepText,
+                                    kEndedByWindowsExitText};
 
 std::wstring EndText(OutageEnd how, bool retryLimit) {
   const size_t i = static_cast<size_t>(how);
   std::wstring text = i < std::size(kEnds) ? kEnds[i] : kEnds[0];
-  if (retryLimit) text += L"（上限で中止）";
+  if (retryLimit) text += kRetryLimitEndMark;
   return text;
 }
 
@@ -72,21 +74,20 @@ StripWindow WeekStrip(WallSeconds now) { return EndingWithSlotOf(now, kHour, 168
 
 std::vector<AxisMark> DayAxis(const StripWindow& strip, const LocalTimeFn& toLocal) {
   return Marks(strip, toLocal, false, [](const LocalTime& t) {
-    return t.hour % 3 == 0 ? std::to_wstring(t.hour) + L"時" : std::wstring();
+    return t.hour % 3 == 0 ? std::to_wstring(t.hour) + kHourLabelTail : std::wstring();
   });
 }
 
 std::vector<AxisMark> WeekAxis(const StripWindow& strip, const LocalTimeFn& toLocal) {
-  static const wchar_t* const kDays = L"日月火水木金土";
   return Marks(strip, toLocal, true, [](const LocalTime& t) {
-    return std::to_wstring(t.month) + L"/" + std::to_wstring(t.day) + L"(" + kDays[Weekday(t.year, t.month, t.day)] +
-           L")";
+    return std::to_wstring(t.month) + L"/" + std::to_wstring(t.day) + L"(" +
+           kWeekdayLetters[Weekday(t.year, t.month, t.day)] + L")";
   });
 }
 
 std::wstring AvailabilityLine(const HistoryRows& rows, WallSeconds now) {
-  return L"稼働率 24時間 " + Percent(AvailabilityPercent(rows, now - kDay, now)) + L" ・ 7日 " +
-         Percent(AvailabilityPercent(rows, now - 7 * kDay, now)) + L" ・ 30日 " +
+  return kAvailabilityDayLead + Percent(AvailabilityPercent(rows, now - kDay, now)) + kAvailabilityWeekLead +
+         Percent(AvailabilityPercent(rows, now - 7 * kDay, now)) + kAvailabilityMonthLead +
          Percent(AvailabilityPercent(rows, now - 30 * kDay, now));
 }
 
@@ -102,14 +103,14 @@ std::vector<OutageRow> OutageRows(const HistoryRows& rows, const LocalTimeFn& to
     std::replace_if(ssid.begin(), ssid.end(), [](wchar_t c) { return std::iswcntrl(static_cast<wint_t>(c)) != 0; }, L' ');
     result.push_back({toLocal ? DateTimeText(toLocal(outage->start)) : std::wstring(),
                       DurationText(outage->end - outage->start), std::move(ssid),
-                      std::to_wstring(outage->reconnects) + L"回",
-                      outage->open ? kOpenText : EndText(outage->how, outage->retryLimit)});
+                      std::to_wstring(outage->reconnects) + kReconnectCountTail,
+                      outage->open ? kOutageGoingOnText : EndText(outage->how, outage->retryLimit)});
   }
   return result;
 }
 
 std::vector<std::wstring> OutageEndTexts() {
-  std::vector<std::wstring> texts{kOpenText};
+  std::vector<std::wstring> texts{kOutageGoingOnText};
   for (size_t i = 0; i < std::size(kEnds); ++i) {
     for (const bool retryLimit : {false, true}) texts.push_back(EndText(OutageEnd(i), retryLimit));
   }

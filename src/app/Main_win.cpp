@@ -7,12 +7,14 @@
 #include <memory>
 #include <string>
 
+#include "app/AppTexts.h"
 #include "app/HistoryDialog_win.h"
 #include "app/MonitorWiring_win.h"
 #include "app/TrayWindow_win.h"
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
 #include "log/History.h"
+#include "log/LogTexts.h"
 #include "log/LogWriter.h"
 #include "notify/NotifyUser.h"
 #include "resources/resource.h"
@@ -26,9 +28,9 @@ using namespace moorlink;
 
 int ReportComFailure(HRESULT hr) {
   wchar_t text[128];
-  std::swprintf(text, 128, L"COM を初期化できませんでした。(HRESULT 0x%08X)", static_cast<unsigned>(hr));
-  WriteLog(LogCategory::Process, L"エラー", text);
-  MessageBoxW(nullptr, text, (std::wstring(L"エラー - ") + kProductTitle).c_str(), MB_ICONERROR);
+  std::swprintf(text, 128, kComFailedFormat, static_cast<unsigned>(hr));
+  WriteLog(LogCategory::Process, kErrorTitle, text);
+  MessageBoxW(nullptr, text, (std::wstring(kErrorCaptionLead) + kProductTitle).c_str(), MB_ICONERROR);
   return 1;
 }
 
@@ -38,15 +40,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   UniqueKernelHandle mutex(CreateMutexW(nullptr, FALSE, L"Local\\Moorlink_Mutex"));
   if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
     mutex.reset();
-    MessageBoxW(nullptr, L"このソフトはすでに起動しています。", kProductTitle, MB_ICONWARNING);
+    MessageBoxW(nullptr, kAlreadyRunningMessage, kProductTitle, MB_ICONWARNING);
     return 0;
   }
 
   ComputeSettingsPath();
   OpenHistory(ComposeHistoryPath(SettingsPath));
-  WriteLog(LogCategory::Process, L"ソフト起動", L"本ソフトが起動されました。");
+  WriteLog(LogCategory::Process, kProgramStartTitle, kProgramStartMessage);
   // Written last, after the teardown below, on every path out.
-  ScopedLogLine endLine(LogCategory::Process, L"ソフト終了", L"本ソフトが終了しました。");
+  ScopedLogLine endLine(LogCategory::Process, kProgramEndTitle, kProgramEndMessage);
   SetProgramEndLine(&endLine);
 
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);

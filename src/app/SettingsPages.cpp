@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "app/AppTexts.h"
+
 namespace moorlink {
 
 MonitorPageValues LoadMonitorPage() {
@@ -30,13 +32,13 @@ int FirstInvalidNumber(std::span<const NumberReading> readings, std::span<const 
 }
 
 std::wstring RangeMessage(const NumberField& field) {
-  return field.messagePrefix + std::to_wstring(field.key.min) + L"～" + std::to_wstring(field.key.max) +
-         L" の範囲で入力して下さい。";
+  return field.messagePrefix + std::to_wstring(field.key.min) + kRangeMessageMiddle + std::to_wstring(field.key.max) +
+         kRangeMessageTail;
 }
 
 void TellSaveFailed(const NotifyUserFn& notifyUser) {
   if (notifyUser) {
-    notifyUser(L"設定の保存に失敗しました。\n\n\u00A0\u00A0\u00A0\u00A0" + SettingsPath, L"設定の保存に失敗",
+    notifyUser(std::wstring(kSettingsSaveFailedMessage) + kPathBelowMessage + SettingsPath, kSettingsSaveFailedTitle,
                NotifyKind::Error);
   }
 }
@@ -53,7 +55,7 @@ void SaveMonitorPage(const MonitorPageValues& values, const LogWriterFunction& w
   if (!saved) {
     TellSaveFailed(notifyUser);
   } else if (writeLog) {
-    writeLog(LogCategory::Other, L"設定更新", L"ユーザー設定が更新されました。");
+    writeLog(LogCategory::Other, kSettingsUpdatedTitle, kSettingsUpdatedMessage);
   }
 }
 
@@ -121,7 +123,7 @@ bool SaveDetailPage(const DetailPageValues& values, const LogWriterFunction& wri
     TellSaveFailed(notifyUser);
     return false;
   }
-  if (runChanged && writeLog) writeLog(LogCategory::Other, L"設定更新", L"ユーザー設定が更新されました。");
+  if (runChanged && writeLog) writeLog(LogCategory::Other, kSettingsUpdatedTitle, kSettingsUpdatedMessage);
   return runChanged;
 }
 

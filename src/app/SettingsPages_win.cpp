@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppTexts.h"
 #include "app/SettingsSheet_win.h"
 #include "log/LogWriter.h"
 #include "monitor/MonitorController.h"
@@ -81,7 +82,7 @@ bool ShownPagesValid(HWND sheet) {
     const int invalid = FirstInvalidNumber(readings, fields);
     if (invalid < 0) continue;
     if (PropSheet_GetCurrentPageHwnd(sheet) != page) PropSheet_SetCurSel(sheet, nullptr, i);
-    MessageBoxW(page, RangeMessage(fields[invalid]).c_str(), L"入力エラー", MB_ICONERROR);
+    MessageBoxW(page, RangeMessage(fields[invalid]).c_str(), kInputErrorTitle, MB_ICONERROR);
     SetFocus(GetDlgItem(page, fields[invalid].editId));
     return false;
   }

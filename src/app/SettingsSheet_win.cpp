@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "app/AppTexts.h"
 #include "app/SettingsPages.h"
 #include "app/SettingsPages_win.h"
 #include "app/SettingsSheet.h"
 #include "common/Product.h"
+#include "log/LogTexts.h"
 #include "resources/resource.h"
 #include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
@@ -93,7 +95,7 @@ void ShowSettingsSheet(HWND window, LazySpeechPlayer* speech) {
     for (HPROPSHEETPAGE page : pages) {
       if (page) DestroyPropertySheetPage(page);
     }
-    MessageBoxW(window, L"ページ作成失敗", L"エラー", MB_ICONERROR);
+    MessageBoxW(window, kPageCreationFailedMessage, kErrorTitle, MB_ICONERROR);
     return;
   }
   PROPSHEETHEADERW sheet{};
@@ -103,7 +105,7 @@ void ShowSettingsSheet(HWND window, LazySpeechPlayer* speech) {
   sheet.hwndParent = window;
   sheet.hInstance = instance;
   sheet.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MONITORING));
-  const std::wstring caption = std::wstring(L"設定 - ") + kProductTitle;
+  const std::wstring caption = std::wstring(kSettingsCaptionLead) + kProductTitle;
   sheet.pszCaption = caption.c_str();
   sheet.nPages = kSheetPageCount;
   sheet.nStartPage = 0;

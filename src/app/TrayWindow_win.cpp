@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/AboutDialog_win.h"
+#include "app/AppTexts.h"
 #include "app/HistoryDialog_win.h"
 #include "app/MonitorWiring_win.h"
 #include "app/SettingsSheet_win.h"
@@ -18,6 +19,7 @@
 #include "common/UniqueHandle_win.h"
 #include "common/Text.h"
 #include "log/History.h"
+#include "log/LogTexts.h"
 #include "log/LogWriter.h"
 #include "common/PathHelpers.h"
 #include "monitor/MonitorController.h"
@@ -58,17 +60,15 @@ void ShowTrayMenu(HWND window) {
 LRESULT OnCreate(HWND window) {
   SetTrayWindow(window);
   if (!AddTrayIcon()) {
-    const wchar_t* text = L"タスクトレイアイコンの登録に失敗しました。";
-    WriteLog(LogCategory::Other, L"エラー", text);
-    MessageBoxW(window, text, (std::wstring(L"エラー - ") + kProductTitle).c_str(), MB_ICONERROR);
+    const wchar_t* text = kTrayIconFailedMessage;
+    WriteLog(LogCategory::Other, kErrorTitle, text);
+    MessageBoxW(window, text, (std::wstring(kErrorCaptionLead) + kProductTitle).c_str(), MB_ICONERROR);
     return -1;
   }
   WireNotifications(window, g_speech);
   // Rows that cannot be written wait in the history; the user learns why the file lags.
   SetHistoryWriteFailureListener([](const std::wstring& path) {
-    NotifyUser(L"接続履歴ファイルに書き込めませんでした。ほかのアプリで開いている場合は閉じてください。"
-               L"書き込めるようになり次第、まとめて記録します。\n" + path,
-               L"接続履歴保存失敗", NotifyKind::Warning);
+    NotifyUser(kHistoryWriteFailedNoticeLead + path, kHistoryWriteFailedNoticeTitle, NotifyKind::Warning);
   });
   g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   StartMonitor();

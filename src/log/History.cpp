@@ -11,6 +11,7 @@
 
 #include "common/Files.h"
 #include "common/Text.h"
+#include "log/LogTexts.h"
 #include "log/LogWriter.h"
 #include "settings/Settings.h"
 
@@ -381,11 +382,11 @@ struct Failure {
 
   void Tell() const {
     if (path.empty()) return;
-    const std::wstring message = L"接続履歴ファイルに書き込めませんでした。" + path;
+    const std::wstring message = kHistoryWriteFailedLead + path;
     if (log) {
       log(message);
     } else {
-      WriteLog(LogCategory::Other, L"エラー", message);
+      WriteLog(LogCategory::Other, kErrorTitle, message);
     }
     if (listener) listener(path);
   }
@@ -512,14 +513,14 @@ std::string PruneHistory(std::string_view bytes, WallSeconds now) {
 }
 
 std::wstring DurationText(int64_t seconds) {
-  if (seconds <= 0) return L"0秒";
+  if (seconds <= 0) return kZeroSecondsText;
   auto part = [](int64_t value, const wchar_t* unit) {
     return value > 0 ? std::to_wstring(value) + unit : std::wstring();
   };
-  if (seconds < 60) return part(seconds, L"秒");
-  if (seconds < 3600) return part(seconds / 60, L"分") + part(seconds % 60, L"秒");
-  if (seconds < 86400) return part(seconds / 3600, L"時間") + part(seconds % 3600 / 60, L"分");
-  return part(seconds / 86400, L"日") + part(seconds % 86400 / 3600, L"時間");
+  if (seconds < 60) return part(seconds, kSecondsUnit);
+  if (seconds < 3600) return part(seconds / 60, kMinutesUnit) + part(seconds % 60, kSecondsUnit);
+  if (seconds < 86400) return part(seconds / 3600, kHoursUnit) + part(seconds % 3600 / 60, kMinutesUnit);
+  return part(seconds / 86400, kDaysUnit) + part(seconds % 86400 / 3600, kHoursUnit);
 }
 
 std::vector<SlotState> HistorySlots(const HistoryRows& rows, WallSeconds from, WallSeconds to, int count) {

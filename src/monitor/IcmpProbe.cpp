@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "log/LogTexts.h"
 #include "log/LogWriter.h"
+#include "monitor/MonitorTexts.h"
 
 namespace moorlink {
 
@@ -11,21 +13,21 @@ PingLogLine DescribeEcho(const std::wstring& address, const EchoResult& result) 
   // first so a TTL never prints as a character.
   switch (result.kind) {
     case EchoResult::Kind::NoHandle:
-      return {L"エラー", L"ICMPハンドルの作成に失敗しました。"};
+      return {kErrorTitle, kIcmpHandleFailedMessage};
     case EchoResult::Kind::Reply:
       if (result.status == 0) {
-        return {L"成功", address + L" からの応答: バイト数=" + std::to_wstring(unsigned{result.dataSize}) +
-                             L" 時間=" + std::to_wstring(result.roundTripMs) + L"ms" + L" TTL=" +
-                             std::to_wstring(unsigned{result.ttl})};
+        return {kPingSuccessTitle, address + kPingReplyBytes + std::to_wstring(unsigned{result.dataSize}) +
+                                       kPingReplyTime + std::to_wstring(result.roundTripMs) + kPingReplyMs +
+                                       kPingReplyTtl + std::to_wstring(unsigned{result.ttl})};
       }
-      return {L"エラー", address + L" からの応答: エラー (Status=" + std::to_wstring(result.status) + L")"};
+      return {kErrorTitle, address + kPingReplyErrorLead + std::to_wstring(result.status) + kPingReplyErrorTail};
     case EchoResult::Kind::Failed:
       break;
   }
   if (result.errorCode == kIpReqTimedOut) {
-    return {L"タイムアウト", address + L" からの応答: 要求がタイムアウトしました。"};
+    return {kPingTimeoutTitle, address + kPingTimedOutTail};
   }
-  return {L"エラー", address + L" への Ping 失敗 (エラーコード: " + std::to_wstring(result.errorCode) + L")"};
+  return {kErrorTitle, address + kPingFailedLead + std::to_wstring(result.errorCode) + kPingFailedTail};
 }
 
 bool PingOnce(const std::wstring& address, uint32_t timeoutMs) {
@@ -38,7 +40,7 @@ bool PingOnceWith(const std::wstring& address, uint32_t timeoutMs, const EchoSen
   try {
     std::array<uint8_t, 4> target{};
     if (ParseIPv4Address(address, target) != 1) {
-      WriteLog(LogCategory::Ping, L"エラー", L"IPアドレスの形式が不正です: " + address);
+      WriteLog(LogCategory::Ping, kErrorTitle, kBadAddressLead + address);
       return false;
     }
     const EchoResult result = send(target, timeoutMs);
@@ -50,7 +52,7 @@ bool PingOnceWith(const std::wstring& address, uint32_t timeoutMs, const EchoSen
     // The monitor run must still see a missed answer, and the log one line for it.
     if (!logged) {
       try {
-        WriteLog(LogCategory::Ping, L"エラー", L"Ping の実行中に予期しないエラーが発生しました。");
+        WriteLog(LogCategory::Ping, kErrorTitle, kPingUnexpectedMessage);
       } catch (...) {
       }
     }

@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "common/Thread.h"
+#include "log/LogTexts.h"
 #include "monitor/MonitorRun.h"
+#include "monitor/MonitorTexts.h"
 
 namespace moorlink {
 
@@ -50,7 +52,7 @@ int64_t Now() {
 
 void LogError(const std::wstring& message) {
   try {
-    if (g_ports.WriteLog) g_ports.WriteLog(LogCategory::Monitor, L"エラー", message);
+    if (g_ports.WriteLog) g_ports.WriteLog(LogCategory::Monitor, kErrorTitle, message);
   } catch (...) {
   }
 }
@@ -71,7 +73,7 @@ void JoinOrDetach(Thread& t) {
   } catch (const std::system_error&) {
     // A failed join leaves the thread running; it is let go rather than waited for again.
     t.Detach();
-    LogError(L"スレッドの終了待ちに失敗しました。");
+    LogError(kJoinFailedMessage);
   }
 }
 
@@ -181,7 +183,7 @@ void StartMonitor() {
     }
   }
   // Logged outside the lock: no code holds two locks at once.
-  if (!created) LogError(L"監視処理のスレッドを作成できませんでした。");
+  if (!created) LogError(kMonitorThreadFailedMessage);
 }
 
 void StopMonitor() {
@@ -241,15 +243,13 @@ void RestartMonitor() {
     }
     if (!started) {
       RestartBusy.store(false);
-      LogError(L"監視処理を再起動するスレッドを作成できませんでした。");
+      LogError(kRestartThreadFailedMessage);
     }
     return;
   }
   try {
     if (g_ports.NotifyUser) {
-      g_ports.NotifyUser(
-          L"監視処理の再起動処理がすでに実行中の為、新たに再起動処理を実行できませんでした。\nその為、最新の設定が反映されない可能性が有ります。\n最新の設定を確実に反映させる場合は、改めて「監視処理を再起動」を実行して下さい。",
-          L"監視処理再起動失敗", NotifyKind::Error);
+      g_ports.NotifyUser(kRestartBusyMessage, kRestartBusyTitle, NotifyKind::Error);
     }
   } catch (...) {
   }
@@ -273,7 +273,7 @@ bool StartRevivalTimer(int64_t seconds) {
   }
   // An earlier timer has done its work by now; join it outside the lock it may still take.
   JoinOrDetach(previous);
-  if (!created) LogError(L"監視処理復活タイマーのスレッドを作成できませんでした。");
+  if (!created) LogError(kRevivalThreadFailedMessage);
   return created;
 }
 

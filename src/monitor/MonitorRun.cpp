@@ -6,7 +6,9 @@
 #include <thread>
 
 #include "common/Product.h"
+#include "log/LogTexts.h"
 #include "log/LogWriter.h"
+#include "monitor/MonitorTexts.h"
 
 namespace moorlink {
 
@@ -34,8 +36,8 @@ class Run {
       : p_(ports), s_(settings), signals_(signals), book_(book) {}
 
   void Execute() {
-    p_.WriteLog(LogCategory::Monitor, L"監視処理開始", L"切断監視処理を開始しました。");
-    ScopedLogLine endLine(LogCategory::Monitor, L"監視処理終了", L"切断監視処理が終了しました。", p_.WriteLog);
+    p_.WriteLog(LogCategory::Monitor, kRunStartTitle, kRunStartMessage);
+    ScopedLogLine endLine(LogCategory::Monitor, kRunEndTitle, kRunEndMessage, p_.WriteLog);
     try {
       if (!ChooseSsid()) return;
       ChoosePingTarget();
@@ -47,7 +49,7 @@ class Run {
     } catch (...) {
       EndInBook();
       // Whatever went wrong, the user must not be left with a "monitoring" icon.
-      p_.WriteLog(LogCategory::Monitor, L"エラー", L"監視処理で予期しないエラーが発生した為、監視処理を終了。");
+      p_.WriteLog(LogCategory::Monitor, kErrorTitle, kRunFailedMessage);
       p_.SetTrayIcon(kIconStopped);
       p_.SetTrayTip(kProductTitle);
     }
@@ -61,13 +63,12 @@ class Run {
     const WifiReadiness cause = p_.QueryWifiReadiness ? p_.QueryWifiReadiness() : WifiReadiness::Unknown;
     const bool waits = cause != WifiReadiness::Unknown;
     std::wstring why = CauseText(cause);
-    if (waits) why += L"30秒ごとに確認し、準備が整い次第監視処理を開始します。";
+    if (waits) why += kWifiWaitNote;
     p_.SetTrayIcon(kIconStopped);
-    p_.NotifyUser(L"再接続先のSSIDが見つからない為、監視処理を実行しません。" + (why.empty() ? why : L"\n" + why),
-                  L"監視処理起動失敗", NotifyKind::Error);
-    p_.WriteLog(LogCategory::Monitor, L"エラー", L"再接続先のSSIDの取得に失敗。監視処理を終了。" + why);
+    p_.NotifyUser(kNoSsidMessage + (why.empty() ? why : L"\n" + why), kNoSsidTitle, NotifyKind::Error);
+    p_.WriteLog(LogCategory::Monitor, kErrorTitle, kNoSsidLogLead + why);
     if (!waits) return false;
-    p_.SetTrayTip(std::wstring(L"Wi-Fiの準備待ち - ") + kProductTitle);
+    p_.SetTrayTip(std::wstring(kWifiWaitTipLead) + kProductTitle);
     for (;;) {
       for (int i = 0; i < kWifiWaitSeconds; ++i) {
         WaitOneSecond();
@@ -83,15 +84,15 @@ class Run {
   static std::wstring CauseText(WifiReadiness cause) {
     switch (cause) {
       case WifiReadiness::ServiceStopped:
-        return L"Wi-Fiを管理するWindowsのサービス（WLAN AutoConfig）が動いていません。";
+        return kServiceStoppedCause;
       case WifiReadiness::NoInterface:
-        return L"Wi-Fiのアダプターが見つかりません。";
+        return kNoInterfaceCause;
       case WifiReadiness::RadioOffSoftware:
-        return L"Wi-Fiがオフになっています。タスクバーのネットワークのアイコンか、設定の「ネットワークとインターネット」でWi-Fiをオンにしてください。";
+        return kRadioOffSoftwareCause;
       case WifiReadiness::RadioOffHardware:
-        return L"Wi-FiがPC本体のスイッチでオフになっています。本体のスイッチかキーでWi-Fiをオンにしてください。";
+        return kRadioOffHardwareCause;
       case WifiReadiness::Ready:  // the service answers, but lists no profile
-        return L"PCに保存されたWi-Fiのプロファイルがありません。一度Wi-Fiのネットワークに接続してください。";
+        return kNoProfileCause;
       case WifiReadiness::Unknown:
         break;
     }
@@ -100,44 +101,41 @@ class Run {
 
   bool TryChooseSsid() {
     const std::wstring& target = s_.targetSsid;
-    runTitle_ = L"再接続先SSIDユーザー設定";
+    runTitle_ = kSsidFromSettingsTitle;
     ssid_ = target;
-    ssidMessage_ = L"ユーザー設定のSSID「" + ssid_ + L"」を再接続先にしました。";
+    ssidMessage_ = kSsidFromSettingsLead + ssid_ + kSsidFromSettingsTail;
     if (!target.empty() && p_.HasWlanProfile(target)) return true;
-    runTitle_ = L"再接続先SSID自動取得";
+    runTitle_ = kSsidFoundTitle;
     // A refused query is not repeated within the run: each refusal may prompt the user.
     SsidQuery connected;
     if (!locationDenied_) connected = p_.GetConnectedSsid();
     locationDenied_ = locationDenied_ || connected.result == SsidQueryResult::Denied;
     if (connected.result == SsidQueryResult::Connected && !connected.ssid.empty()) {
       ssid_ = connected.ssid;
-      ssidMessage_ = L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「" + ssid_ + L"」を再接続先に採用しました。";
+      ssidMessage_ = kSsidConnectedLead + ssid_ + kSsidAdoptedTail;
       return true;
     }
-    const std::wstring denied = L"ユーザー設定のSSIDが有効ではなく、位置情報へのアクセスが許可されていない為に接続中のSSIDも取得できない為、\n";
+    const std::wstring denied = kSsidLocationDeniedLead;
     if (locationDenied_ && p_.GetConnectedNetworkNames) {
       // Only a name that is exactly a saved profile: a network's name can be anything.
       for (const std::wstring& name : p_.GetConnectedNetworkNames()) {
         if (name.empty() || !p_.HasWlanProfile(name)) continue;
         ssid_ = name;
-        ssidMessage_ = denied + L"接続中のネットワーク名と一致するプロファイル「" + ssid_ + L"」を再接続先に採用しました。";
+        ssidMessage_ = denied + kSsidNetworkNameLead + ssid_ + kSsidAdoptedTail;
         return true;
       }
     }
     ssid_ = p_.GetPreferredProfileSsid();
-    ssidMessage_ = locationDenied_ ? denied : L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\n";
-    ssidMessage_ += L"PC内の最優先プロファイルのSSID「" + ssid_ + L"」を再接続先に採用しました。";
+    ssidMessage_ = locationDenied_ ? denied : kSsidNotConnectedLead;
+    ssidMessage_ += kSsidPreferredLead + ssid_ + kSsidAdoptedTail;
     return !ssid_.empty();
   }
 
   // Told after the run's own notice, so that its balloon is the one on screen to click.
   void TellLocationAccess() {
     if (!locationDenied_ || LocationNoticeGiven.exchange(true)) return;
-    const std::wstring message =
-        L"位置情報へのアクセスが許可されていない為、接続中のWi-FiのSSIDを確認できません。\n"
-        L"設定の「プライバシーとセキュリティ」→「位置情報」でデスクトップ アプリによる位置情報へのアクセスを許可するか、"
-        L"監視設定で再接続先のSSIDを指定してください。";
-    const std::wstring title = L"位置情報の許可が必要";
+    const std::wstring message = kLocationAccessMessage;
+    const std::wstring title = kLocationAccessTitle;
     if (p_.NotifyUserWithLink) {
       p_.NotifyUserWithLink(message, title, NotifyKind::Warning, kLocationSettingsUri);
     } else {
@@ -149,14 +147,13 @@ class Run {
   void ChoosePingTarget() {
     const std::wstring& address = s_.pingAddress;
     target_ = address;
-    pingNote_ = L"（Ping先はユーザー設定の「" + target_ + L"」です。）";
+    pingNote_ = kPingFromSettingsLead + target_ + kPingTargetTail;
     if (address.empty() || p_.InetPtonW(address) != 1) {
       target_ = p_.GetWifiGateway();
-      pingNote_ = L"（Ping先はユーザー設定が有効ではない為、Wi-Fiのゲートウェイの「" + target_ + L"」です。）";
+      pingNote_ = kPingGatewayLead + target_ + kPingTargetTail;
       if (target_.empty()) {
         target_ = L"8.8.8.8";
-        pingNote_ = L"（Ping先は、ユーザー設定が有効ではなく、またWi-Fiのゲートウェイの取得にも失敗した為、「Google Public DNS」の「" +
-                    target_ + L"」です。）";
+        pingNote_ = kPingFallbackLead + target_ + kPingTargetTail;
       }
     }
   }
@@ -208,7 +205,7 @@ class Run {
   }
 
   void OnAnswer() {
-    if (graceUntil_ != 0) EndGrace(L"Pingの応答を確認した為、通常の監視に戻ります。");
+    if (graceUntil_ != 0) EndGrace(kGraceEndedByAnswer);
     failedPings_ = 0;
     TellRecovery();
     BackToMonitoring();
@@ -242,9 +239,9 @@ class Run {
   void AnnounceOutage(int64_t t) {
     if (announced_) return;
     if (p_.NotifyOnReconnect()) {
-      p_.NotifyUser(L"Wi-Fiの切断を検知しました。再接続を試みます。", L"Wi-Fi切断検知", NotifyKind::Warning);
+      p_.NotifyUser(kOutageNoticeMessage, kOutageNoticeTitle, NotifyKind::Warning);
     }
-    p_.WriteLog(LogCategory::Monitor, L"切断検知", L"Wi-Fiの切断を検知。再接続処理に移行。");
+    p_.WriteLog(LogCategory::Monitor, kOutageLogTitle, kOutageLogMessage);
     announced_ = true;
     book_.OutageBegins(t);
   }
@@ -271,7 +268,7 @@ class Run {
       // No command runs, so nothing would ever clear the flag; this attempt is not counted
       // and the next failing tick tries again.
       ReconnectCommandBusy.store(false);
-      p_.WriteLog(LogCategory::Monitor, L"エラー", L"再接続コマンドを実行するスレッドを作成できませんでした。");
+      p_.WriteLog(LogCategory::Monitor, kErrorTitle, kReconnectThreadFailedMessage);
       return;
     }
     ++retryCount_;
@@ -282,10 +279,10 @@ class Run {
   void TellRecovery() {
     const std::optional<OutageSummary> outage = book_.Answered(p_.Now());
     if (!outage) return;
-    const std::wstring text = L"Wi-Fiの接続が回復しました。（切断時間 " + DurationText(outage->seconds) + L"、再接続 " +
-                              std::to_wstring(outage->reconnects) + L"回）";
-    p_.WriteLog(LogCategory::Monitor, L"接続回復", text);
-    if (p_.NotifyOnReconnect()) p_.NotifyUser(text, L"接続回復", NotifyKind::Info);
+    const std::wstring text = kRecoveredLead + DurationText(outage->seconds) + kRecoveredReconnects +
+                              std::to_wstring(outage->reconnects) + kRecoveredTail;
+    p_.WriteLog(LogCategory::Monitor, kRecoveredTitle, text);
+    if (p_.NotifyOnReconnect()) p_.NotifyUser(text, kRecoveredTitle, NotifyKind::Info);
   }
 
   // Stopped by the user, a restart or the exit, the outage ends; stopped at the retry
@@ -314,7 +311,7 @@ class Run {
   bool PausedForSleep(int64_t now, bool unannouncedWake) {
     bool asleep = signals_.suspended.load();
     if (asleep && !paused_) {
-      p_.WriteLog(LogCategory::Monitor, L"スリープ", L"スリープに入る為、監視を一時停止。");
+      p_.WriteLog(LogCategory::Monitor, kSleepTitle, kSleepMessage);
       graceUntil_ = 0;  // the next wake begins a grace of its own
       pausedSince_ = now;
     }
@@ -344,21 +341,20 @@ class Run {
       return;
     }
     graceUntil_ = until;
-    p_.WriteLog(LogCategory::Monitor, L"スリープ復帰",
-                L"スリープからの復帰を検知。" + std::to_wstring(s_.graceSeconds) + L"秒間は切断と判定しません。");
+    p_.WriteLog(LogCategory::Monitor, kWakeTitle, kWakeLead + std::to_wstring(s_.graceSeconds) + kWakeTail);
   }
 
   // Ends an expired grace; true while the grace lasts.
   bool InGrace(int64_t now) {
     if (graceUntil_ == 0) return false;
     if (now < graceUntil_) return true;
-    EndGrace(L"復帰待機時間が過ぎた為、通常の監視に戻ります。");
+    EndGrace(kGraceEndedByTime);
     return false;
   }
 
   void EndGrace(const std::wstring& why) {
     graceUntil_ = 0;
-    p_.WriteLog(LogCategory::Monitor, L"復帰待機終了", why);
+    p_.WriteLog(LogCategory::Monitor, kGraceEndTitle, why);
   }
 
   bool RadioOff() {
@@ -366,9 +362,9 @@ class Run {
     if (state != WifiReadiness::RadioOffSoftware && state != WifiReadiness::RadioOffHardware) return false;
     if (!radioOffTold_) {
       radioOffTold_ = true;
-      const std::wstring text = L"Wi-Fiがオフになっている為、再接続を行いません。Wi-Fiをオンにすると再接続を再開します。";
-      p_.NotifyUser(text, L"Wi-Fiオフ", NotifyKind::Warning);
-      p_.WriteLog(LogCategory::Monitor, L"Wi-Fiオフ", text);
+      const std::wstring text = kRadioOffMessage;
+      p_.NotifyUser(text, kRadioOffTitle, NotifyKind::Warning);
+      p_.WriteLog(LogCategory::Monitor, kRadioOffTitle, text);
     }
     return true;
   }
@@ -396,21 +392,18 @@ class Run {
     p_.SetTrayIcon(kIconStopped);
     p_.SetTrayTip(kProductTitle);
     if (signals_.stopRequested.load()) {
-      p_.WriteLog(LogCategory::Monitor, L"監視処理手動中止", L"ユーザーの何らかのアクションにより、監視処理を中止。");
+      p_.WriteLog(LogCategory::Monitor, kStoppedByUserTitle, kStoppedByUserMessage);
       return;
     }
     if (const int n = p_.RevivalSeconds(); n > 0) {
       p_.StartRevivalTimer(n);
-      const std::wstring text = L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。\n「" +
-                                std::to_wstring(n) + L"」秒後に監視処理を自動復活させます。";
-      p_.NotifyUser(text, L"監視処理中止＆自動復活", NotifyKind::Error);
-      p_.WriteLog(LogCategory::Monitor, L"監視処理中止＆自動復活", text);
-      p_.SetTrayTip(std::wstring(L"監視処理復活タイマー作動中 - ") + kProductTitle);
+      const std::wstring text = kRevivalLead + std::to_wstring(n) + kRevivalTail;
+      p_.NotifyUser(text, kRevivalTitle, NotifyKind::Error);
+      p_.WriteLog(LogCategory::Monitor, kRevivalTitle, text);
+      p_.SetTrayTip(std::wstring(kRevivalTipLead) + kProductTitle);
     } else {
-      p_.NotifyUser(L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。", L"監視処理中止",
-                    NotifyKind::Error);
-      p_.WriteLog(LogCategory::Monitor, L"監視処理中止",
-                  L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止。");
+      p_.NotifyUser(kRetryLimitMessage, kRetryLimitTitle, NotifyKind::Error);
+      p_.WriteLog(LogCategory::Monitor, kRetryLimitTitle, kRetryLimitLogMessage);
     }
   }
 

@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cstdint>
 
+#include "log/LogTexts.h"
 #include "log/LogWriter.h"
 #include "monitor/MonitorRun.h"
+#include "monitor/MonitorTexts.h"
 
 namespace moorlink {
 namespace {
@@ -55,16 +57,16 @@ void LogConnectionReport(ConnectionWatch& watch, const std::wstring& ssid, uint6
     if (g_reportGeneration.load() != generation) return;
     switch (report.kind) {
       case ConnectionReport::Kind::Completed:
-        WriteLog(LogCategory::Netsh, L"接続完了", L"「" + ssid + L"」への接続が完了しました。");
+        WriteLog(LogCategory::Netsh, kConnectedTitle, kConnectedLead + ssid + kConnectedTail);
         return;
       case ConnectionReport::Kind::Failed:
-        WriteLog(LogCategory::Netsh, L"接続失敗", L"「" + ssid + L"」への接続に失敗しました。理由: " + report.reason);
+        WriteLog(LogCategory::Netsh, kConnectFailedTitle, kConnectFailedLead + ssid + kConnectFailedTail + report.reason);
         return;
       case ConnectionReport::Kind::None:
         break;
     }
     if (left <= std::chrono::milliseconds(0)) {
-      WriteLog(LogCategory::Netsh, L"接続結果不明", L"Windowsから接続の結果が通知されませんでした。");
+      WriteLog(LogCategory::Netsh, kConnectUnknownTitle, kConnectUnknownMessage);
       return;
     }
   }
@@ -76,7 +78,7 @@ void RunGuarded(const std::wstring& ssid, const Runner& runCommand, const Connec
   BusyFlagRelease release;
   try {
     if (ssid.empty()) {
-      WriteLog(LogCategory::Netsh, L"エラー", L"SSID が設定されていません。");
+      WriteLog(LogCategory::Netsh, kErrorTitle, kCommandWithoutSsidMessage);
       return;
     }
     const std::wstring commandLine = ReconnectCommandLine(ssid);
@@ -89,8 +91,7 @@ void RunGuarded(const std::wstring& ssid, const Runner& runCommand, const Connec
     WriteLog(LogCategory::Netsh, outcome.output, commandLine);
     if (outcome.timedOut) {
       const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kReconnectCommandLimit).count();
-      WriteLog(LogCategory::Netsh, L"エラー",
-               L"netshコマンドが" + std::to_wstring(seconds) + L"秒以内に終了しなかったため、強制終了しました。");
+      WriteLog(LogCategory::Netsh, kErrorTitle, kNetshTimeoutLead + std::to_wstring(seconds) + kNetshTimeoutTail);
     }
     // The wait holds no flag: the next reconnect command may start on its usual cadence.
     release.Release();

@@ -5,6 +5,8 @@
 
 #include "common/Product.h"
 #include "common/Text.h"
+#include "log/LogTexts.h"
+#include "notify/NotifyTexts.h"
 #include "settings/Settings.h"
 #include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
@@ -42,7 +44,7 @@ bool StartWorker(std::function<void()> body) {
   }
   if (!started) {
     try {
-      if (g_ports.WriteLog) g_ports.WriteLog(LogCategory::Other, L"エラー", L"通知用のスレッドを開始できませんでした。");
+      if (g_ports.WriteLog) g_ports.WriteLog(LogCategory::Other, kErrorTitle, kNotifyThreadFailedMessage);
     } catch (...) {
     }
   }
@@ -69,7 +71,7 @@ std::wstring NotifyTitleText(const std::wstring& title) {
 }
 
 std::wstring SpokenText(const std::wstring& title, const std::wstring& message) {
-  return L"タイトル、" + title + L"。本文、" + message;
+  return kSpokenTitleLead + title + kSpokenMessageLead + message;
 }
 
 void SetNotifyPorts(NotifyPorts ports) { g_ports = std::move(ports); }

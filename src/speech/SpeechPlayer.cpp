@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "log/LogTexts.h"
+#include "speech/SpeechTexts.h"
+
 namespace moorlink {
 namespace {
 
@@ -39,8 +42,9 @@ SpeechPlayer::SpeechPlayer(std::unique_ptr<SpeechBackend> backend, const std::ws
   if (backend_) {
     for (const SpeechStartupFailure& failure : backend_->StartupFailures()) {
       if (log) {
-        log(LogCategory::Other, L"エラー",
-            L"音声機能を初期化できません。(" + failure.component + L"、HRESULT " + HexHresult(failure.hr) + L")");
+        log(LogCategory::Other, kErrorTitle,
+            kSpeechStartFailedLead + failure.component + kSpeechStartFailedHresult + HexHresult(failure.hr) +
+                kSpeechStartFailedTail);
       }
     }
     LoadWindowsVoices(log);
@@ -70,7 +74,7 @@ void SpeechPlayer::LoadWindowsVoices(const LogWriterFunction& log) {
       windowsVoices.emplace(voices[i].displayName, static_cast<int>(i));
     }
   } catch (const SpeechError& e) {
-    if (log) log(LogCategory::Other, L"エラー", L"音声の一覧を取得できません。(HRESULT " + HexHresult(e.hr()) + L")");
+    if (log) log(LogCategory::Other, kErrorTitle, kVoiceListFailedLead + HexHresult(e.hr()) + kVoiceListFailedTail);
   } catch (...) {
   }
 }
