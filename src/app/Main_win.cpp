@@ -51,8 +51,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   ScopedLogLine endLine(LogCategory::Process, kProgramEndTitle, kProgramEndMessage);
   SetProgramEndLine(&endLine);
 
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  if (FAILED(com)) return ReportComFailure(com);
+  // Joined for the life of the process and never left. Detached notification threads
+  // belong to the multithreaded apartment only through this membership, and they may still
+  // speak or let go of the player's Windows Runtime objects after the teardown below, even
+  // after this function returns: leaving it would unload those objects under them.
+  const ScopedComInit& com = *new ScopedComInit(COINIT_MULTITHREADED);
+  if (FAILED(com.result())) return ReportComFailure(com.result());
 
   // Made on first use (a notification that speaks, the settings sheet's voice list): a
   // run that never speaks never loads the speech components.

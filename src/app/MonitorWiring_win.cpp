@@ -74,8 +74,7 @@ std::shared_ptr<SpeechPlayer> CreateSpeechPlayer() {
   return std::make_shared<SpeechPlayer>(CreateWindowsSpeechBackend(), ExeFolderPath(), BindVoicevoxLibrary, WriteLog);
 }
 
-void WireNotifications(HWND window, std::shared_ptr<LazySpeechPlayer> speech) {
-  SetNotifyWindow(window);
+void WireNotifications(std::shared_ptr<LazySpeechPlayer> speech) {
   SetNotifyPorts(WindowsNotifyPorts());
   RegisterSpeechPlayer(std::move(speech));
 }

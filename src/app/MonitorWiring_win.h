@@ -36,7 +36,7 @@ void WireMonitor();
 // VOICEVOX library. The process must be in the multithreaded apartment (the main thread
 // joined it); any thread may call this, as the first use of the player makes it.
 std::shared_ptr<SpeechPlayer> CreateSpeechPlayer();
-// The dispatcher's ports, its window (balloons, message box owner) and its player.
-void WireNotifications(HWND window, std::shared_ptr<LazySpeechPlayer> speech);
+// The dispatcher's ports and its player; its window is the tray icon's.
+void WireNotifications(std::shared_ptr<LazySpeechPlayer> speech);
 
 }  // namespace moorlink

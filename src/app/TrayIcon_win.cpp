@@ -3,23 +3,12 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <atomic>
-
 #include "app/TrayState.h"
 #include "common/UniqueHandle_win.h"
+#include "notify/TrayIconRecord_win.h"
 
 namespace moorlink {
 namespace {
-
-std::atomic<HWND> g_trayWindow{nullptr};
-
-NOTIFYICONDATAW Record(HWND window) {
-  NOTIFYICONDATAW record{};
-  record.cbSize = sizeof(record);
-  record.hWnd = window;
-  record.uID = kTrayIconUid;
-  return record;
-}
 
 // The frame drawn for the small-icon size of the current DPI (16 px at 100 %, 24 at 150 %),
 // not the 32-px one shrunk. The shell keeps a copy of what it is given, so the loaded icon
@@ -41,13 +30,9 @@ void CopyTip(NOTIFYICONDATAW& record, const std::wstring& text) {
 
 }  // namespace
 
-void SetTrayWindow(HWND window) { g_trayWindow.store(window); }
-HWND TrayWindow() { return g_trayWindow.load(); }
-
 bool AddTrayIcon() {
-  HWND window = TrayWindow();
-  if (!window) return false;
-  NOTIFYICONDATAW record = Record(window);
+  NOTIFYICONDATAW record = TrayIconRecord();
+  if (!record.hWnd) return false;
   const UniqueIcon icon = LoadTrayIcon(Tray().Icon());
   if (!icon) return false;
   record.hIcon = icon.get();
@@ -59,9 +44,8 @@ bool AddTrayIcon() {
 
 bool SetTrayIcon(int iconId) {
   Tray().SetIcon(iconId);
-  HWND window = TrayWindow();
-  if (!window) return false;
-  NOTIFYICONDATAW record = Record(window);
+  NOTIFYICONDATAW record = TrayIconRecord();
+  if (!record.hWnd) return false;
   const UniqueIcon icon = LoadTrayIcon(iconId);
   if (!icon) return false;
   record.hIcon = icon.get();
@@ -71,18 +55,16 @@ bool SetTrayIcon(int iconId) {
 
 bool SetTrayTip(const std::wstring& text) {
   Tray().SetTip(text);
-  HWND window = TrayWindow();
-  if (!window) return false;
-  NOTIFYICONDATAW record = Record(window);
+  NOTIFYICONDATAW record = TrayIconRecord();
+  if (!record.hWnd) return false;
   record.uFlags = NIF_TIP;
   CopyTip(record, text);
   return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
 }
 
 void RemoveTrayIcon() {
-  HWND window = TrayWindow();
-  if (!window) return;
-  NOTIFYICONDATAW record = Record(window);
+  NOTIFYICONDATAW record = TrayIconRecord();
+  if (!record.hWnd) return;
   Shell_NotifyIconW(NIM_DELETE, &record);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The one tray icon (uID 1) of the hidden main window, and the helpers the monitor uses
-// to show its state. SetTrayIcon and SetTrayTip store the value first, so that the next
+// The one tray icon of the hidden main window (addressed by notify/TrayIconRecord_win),
+// and the helpers the monitor uses to show its state. SetTrayIcon and SetTrayTip store the value first, so that the next
 // AddTrayIcon (after a shell restart) shows it, and may be called from any thread.
 #include <windows.h>
 
@@ -9,11 +9,6 @@
 namespace moorlink {
 
 inline constexpr UINT kTrayCallbackMessage = WM_APP + 1;  // 0x8001
-inline constexpr UINT kTrayIconUid = 1;
-
-// The window that owns the icon; set once when it is created.
-void SetTrayWindow(HWND window);
-HWND TrayWindow();
 
 bool AddTrayIcon();
 bool SetTrayIcon(int iconId);

@@ -26,6 +26,7 @@
 #include "monitor/MonitorRun.h"
 #include "monitor/ReconnectCommand.h"
 #include "notify/Notify_win.h"
+#include "notify/TrayIconRecord_win.h"
 #include "resources/resource.h"
 #include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
@@ -58,14 +59,14 @@ void ShowTrayMenu(HWND window) {
 }
 
 LRESULT OnCreate(HWND window) {
-  SetTrayWindow(window);
+  SetTrayIconWindow(window);
   if (!AddTrayIcon()) {
     const wchar_t* text = kTrayIconFailedMessage;
     WriteLog(LogCategory::Other, kErrorTitle, text);
     MessageBoxW(window, text, (std::wstring(kErrorCaptionLead) + kProductTitle).c_str(), MB_ICONERROR);
     return -1;
   }
-  WireNotifications(window, g_speech);
+  WireNotifications(g_speech);
   // Rows that cannot be written wait in the history; the user learns why the file lags.
   SetHistoryWriteFailureListener([](const std::wstring& path) {
     NotifyUser(kHistoryWriteFailedNoticeLead + path, kHistoryWriteFailedNoticeTitle, NotifyKind::Warning);
@@ -77,7 +78,7 @@ LRESULT OnCreate(HWND window) {
 
 void OnDestroy() {
   CloseHistoryDialog();  // owned windows are gone by now; this only forgets it
-  if (TrayWindow()) RemoveTrayIcon();
+  if (TrayIconWindow()) RemoveTrayIcon();
   SetHistoryWriteFailureListener(nullptr);  // nothing left to show a warning on
   // The exit path: no run starts afterwards, not from a restart or a revival either.
   StopMonitorForExit();
@@ -85,9 +86,9 @@ void OnDestroy() {
   EndConnectionReportWaits();
   EndCarriedOutage(OutageEnd::ProgramExit);
   FlushHistory();  // rows still waiting for the file, the last chance
-  // A notification still under way shows its box without an owner rather than on a
-  // window that is gone.
-  SetNotifyWindow(nullptr);
+  // The icon's record lets go of the window: a notification still under way shows its box
+  // without an owner rather than on a window that is gone.
+  SetTrayIconWindow(nullptr);
   PostQuitMessage(0);
 }
 

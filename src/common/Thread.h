@@ -1,8 +1,9 @@
 #pragma once
-// Threads of the process. Implemented in Thread_win.cpp and Thread_posix.cpp.
-// On Windows every thread is started with the Win32 primitive: the C++ runtime's start
-// under the statically linked winpthreads can lose a thread, or crash at its start, when
-// threads are created while detached ones exit.
+// Threads of the process. Implemented in Thread.cpp over each platform's start of a
+// thread (ThreadNative.h, in Thread_win.cpp and Thread_posix.cpp). On Windows every
+// thread is started with the Win32 primitive: the C++ runtime's start under the
+// statically linked winpthreads can lose a thread, or crash at its start, when threads
+// are created while detached ones exit.
 #include <functional>
 #include <memory>
 
@@ -31,10 +32,15 @@ class Thread {
   void Join();
   void Detach() noexcept;
 
+  // The platform's thread; letting go of one that was not joined detaches it.
   struct Native;
+  struct NativeRelease {
+    void operator()(Native* native) const noexcept;
+  };
+  using NativePtr = std::unique_ptr<Native, NativeRelease>;
 
  private:
-  std::unique_ptr<Native> native_;
+  NativePtr native_;
 };
 
 }  // namespace moorlink

@@ -2,13 +2,13 @@
 
 #include <shellapi.h>
 
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <utility>
 
 #include "common/Thread.h"
 #include "log/LogWriter.h"
+#include "notify/TrayIconRecord_win.h"
 
 namespace moorlink {
 
@@ -18,7 +18,6 @@ static_assert(MessageBoxIcon(NotifyKind::Info) == MB_ICONINFORMATION &&
               MessageBoxIcon(NotifyKind::Warning) == MB_ICONWARNING && MessageBoxIcon(NotifyKind::Error) == MB_ICONERROR);
 namespace {
 
-std::atomic<HWND> g_window{nullptr};
 std::mutex g_linkLock;
 std::wstring g_balloonLink;  // of the balloon shown last
 
@@ -31,10 +30,7 @@ void CopyText(wchar_t (&field)[N], const std::wstring& text) {
 
 void ShowBalloon(const BalloonText& balloon) {
   // Built per call: the monitor thread and the main thread may notify at once.
-  NOTIFYICONDATAW record{};
-  record.cbSize = sizeof(record);
-  record.hWnd = g_window.load();
-  record.uID = 1;
+  NOTIFYICONDATAW record = TrayIconRecord();
   record.uFlags = NIF_INFO;
   CopyText(record.szInfo, balloon.message);
   CopyText(record.szInfoTitle, balloon.title);
@@ -49,7 +45,7 @@ void ShowBalloon(const BalloonText& balloon) {
 }
 
 uintptr_t MessageBoxOwner() {
-  HWND window = g_window.load();
+  HWND window = TrayIconWindow();
   return (window && IsWindow(window)) ? reinterpret_cast<uintptr_t>(window) : 0;
 }
 
@@ -58,8 +54,6 @@ void ShowMessageBox(uintptr_t owner, const std::wstring& message, const std::wst
 }
 
 }  // namespace
-
-void SetNotifyWindow(HWND window) { g_window.store(window); }
 
 std::wstring TakeBalloonLink() {
   std::lock_guard lock(g_linkLock);

@@ -7,12 +7,9 @@
 
 namespace moorlink {
 
-// The window that owns the tray icon (uID 1) and the message boxes; set when it is
-// created, cleared when it is destroyed.
-void SetNotifyWindow(HWND window);
-
 // The dispatcher's ports on Windows: Shell_NotifyIconW, MessageBoxW, detached threads
-// and the log writer.
+// and the log writer. Balloons come from the tray icon's record and the message boxes are
+// owned by its window (notify/TrayIconRecord_win.h).
 NotifyPorts WindowsNotifyPorts();
 
 // The link of the balloon shown last, handed over once (empty when it had none): what a

@@ -20,6 +20,7 @@
 #include "log/LogWriter.h"
 #include "common/PathHelpers.h"
 #include "notify/Notify_win.h"
+#include "notify/TrayIconRecord_win.h"
 #include "settings/Settings.h"
 #include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
@@ -152,15 +153,12 @@ int wmain() {
   wc.lpszClassName = L"MoorlinkNotifyDriver";
   RegisterClassW(&wc);
   HWND window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-  NOTIFYICONDATAW icon{};
-  icon.cbSize = sizeof(icon);
-  icon.hWnd = window;
-  icon.uID = 1;
+  SetTrayIconWindow(window);
+  NOTIFYICONDATAW icon = TrayIconRecord();
   icon.uFlags = NIF_ICON | NIF_TIP;
   icon.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   wcscpy(icon.szTip, L"Moorlink");
   Record(L"tray " + std::to_wstring(Shell_NotifyIconW(NIM_ADD, &icon) ? 1 : 0));
-  SetNotifyWindow(window);
   NotifyPorts ports = WindowsNotifyPorts();
   // The box's own thread says when it starts and ends, so a missing box can be placed.
   ports.ShowMessageBox = [show = ports.ShowMessageBox](uintptr_t owner, const std::wstring& message,
@@ -214,7 +212,7 @@ int wmain() {
 
   RegisterSpeechPlayer(nullptr);
   player.reset();
-  SetNotifyWindow(nullptr);
+  SetTrayIconWindow(nullptr);
   Shell_NotifyIconW(NIM_DELETE, &icon);
   DestroyWindow(window);
   CoUninitialize();

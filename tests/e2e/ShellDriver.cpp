@@ -36,6 +36,7 @@
 #include <thread>
 
 #include "common/Text.h"
+#include "notify/TrayIconRecord_win.h"
 
 namespace {
 
@@ -227,7 +228,7 @@ int wmain(int argc, wchar_t** argv) {
       NOTIFYICONDATAW icon{};
       icon.cbSize = sizeof(icon);
       icon.hWnd = main;
-      icon.uID = 1;
+      icon.uID = moorlink::kTrayIconUid;
       if (!Shell_NotifyIconW(NIM_DELETE, &icon)) return 1;
     }
     if (action == L"taskbar-created") PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);

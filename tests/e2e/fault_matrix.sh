@@ -85,15 +85,7 @@ launch() {
   started=$SECONDS
   wait_for 60 "the hidden main window" drive exists MoorlinkClass
 }
-# No crash dialog of this prefix's Wine, and the program has not ended by itself.
-crashed() {
-  local p
-  for p in $(pgrep -x winedbg; pgrep -f 'winedbg\.exe'); do
-    grep -qz "^WINEPREFIX=$WINEPREFIX\$" "/proc/$p/environ" 2>/dev/null && return 0
-  done
-  drive list | grep -q -i -e 'program error' -e 'winedbg' && return 0
-  return 1
-}
+# No crash dialog, and the program has not ended by itself.
 still_running() {
   crashed && fail "$name: a crash dialog appeared"
   [ ! -f "$work/moorlink.exit" ] || fail "$name: the program ended by itself ($(cat "$work/moorlink.exit"))"

@@ -71,6 +71,10 @@ if grep -q -F "box missing" "$record"; then
   sed -n '/^box call/,$p' "$record"
   fail "the message box did not show when first asked"
 fi
+# Nothing else logged as an error, and no crash.
+! grep -h -F '][エラー]' "$work"/*_log/*.txt | grep -v -F '[Other][エラー]音声機能を初期化できません。(Windows.Media.Playback.MediaPlayer、' ||
+  fail "unexpected errors above"
+! grep -F 'wine: Unhandled' "$work/driver.out" || fail "a crash in the driver"
 sed -n 's/^\(player\|speak\|balloon call\|box call\) /  &/p' "$record"
 echo "screenshots: $artifacts/notify-balloon.png $artifacts/notify-box.png"
 echo "e2e notify screens: passed"

@@ -123,10 +123,18 @@ wait_for 10 "the icon to be deleted" icon_gone
 drive taskbar-created || fail "no main window for the shell restart"
 wait_for 10 "the icon after a shell restart" icon_is blue
 
+# No notice left on screen, and no error logged but Wine's lack of a media player (the
+# settings sheet's voice list made the speech player).
+! drive list | grep -e '^#32770 ' -e '^tooltips_class32 ' || fail "the notices above were not expected"
+! log | grep -F '][エラー]' | grep -v -F '[Other][エラー]音声機能を初期化できません。(Windows.Media.Playback.MediaPlayer、' ||
+  fail "unexpected errors above"
+
 # Exit: the log ends with the monitor's end line and then the program's.
 drive command 40001
 wait_for 30 "the program to end" test -f "$work/moorlink.exit"
 grep -q -x 'exit 0' "$work/moorlink.exit" || fail "exit code: $(cat "$work/moorlink.exit")"
+! crashed || fail "a crash dialog appeared at exit"
+! grep -F 'wine: Unhandled' "$work/moorlink.out" || fail "a crash at exit"
 log | tail -n 2 | grep -q -F '[Monitor][監視処理終了]' || fail "the monitor's end line is not second to last"
 log | tail -n 1 | grep -q -F '[Process][ソフト終了]本ソフトが終了しました。' || fail "the last line is not the end line"
 # Under Wine the program's process shows the Windows path it was started with, which is

@@ -30,6 +30,15 @@ wait_for() {
     sleep 0.2
   done
 }
+# A crash dialog of this prefix's Wine is open.
+crashed() {
+  local p
+  for p in $(pgrep -x winedbg; pgrep -f 'winedbg\.exe'); do
+    grep -qz "^WINEPREFIX=$WINEPREFIX\$" "/proc/$p/environ" 2>/dev/null && return 0
+  done
+  drive list | grep -q -i -e 'program error' -e 'winedbg' && return 0
+  return 1
+}
 count() { log | grep -c -F -- "$1" || true; }
 has_at_least() { [ "$(count "$1")" -ge "$2" ]; }
 # The scripted Wi-Fi world in $work: the netsh and wlanapi doubles beside the exe, one
