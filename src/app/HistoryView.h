@@ -47,7 +47,7 @@ struct OutageRow {
 };
 inline constexpr size_t kMaxOutageRows = 100;
 // The most recent outages, latest start first, at most kMaxOutageRows. The open one (open
-// set by HistorySnapshot) reads 継続中; every length is end - start.
+// set by the OutageBook's open rows) reads 継続中; every length is end - start.
 std::vector<OutageRow> OutageRows(const HistoryRows& rows, const LocalTimeFn& toLocal);
 // Every text the 終わり方 column can show, so that the dialog can size it for the longest.
 std::vector<std::wstring> OutageEndTexts();

@@ -37,7 +37,7 @@ struct OutageRecord {
   int reconnects = 0;        // reconnect commands launched in it
   OutageEnd how = OutageEnd::Recovered;
   bool retryLimit = false;   // monitoring stopped at the retry limit during it
-  bool open = false;         // still going on (from HistorySnapshot); never in the file
+  bool open = false;         // still going on (set by the monitor's OutageBook); never in the file
   bool operator==(const OutageRecord&) const = default;
 };
 
@@ -46,7 +46,7 @@ struct MonitoredSpan {
   WallSeconds end = 0;
   std::wstring ssid;
   std::wstring target;
-  bool open = false;  // still going on (from HistorySnapshot); never in the file
+  bool open = false;  // still going on (set by the monitor's OutageBook); never in the file
   bool operator==(const MonitoredSpan&) const = default;
 };
 
