@@ -298,11 +298,19 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (action == L"key") {
-    // The dialog's own loop sees the key as if typed on its focused control.
+    // The dialog's own loop sees the key as if typed on its focused control. A message box
+    // exists before it takes the focus: a key posted to the control behind it is lost.
     DWORD thread = GetWindowThreadProcessId(window, nullptr);
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    HWND target = GetGUIThreadInfo(thread, &info) && info.hwndFocus ? info.hwndFocus : window;
+    HWND target = window;
+    for (int waited = 0; waited < 2000; waited += 20) {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof(info);
+      if (GetGUIThreadInfo(thread, &info) && (info.hwndFocus == window || IsChild(window, info.hwndFocus))) {
+        target = info.hwndFocus;
+        break;
+      }
+      Sleep(20);
+    }
     const UINT vk = static_cast<UINT>(std::wcstol(arg(4).c_str(), nullptr, 0));
     PostMessageW(target, WM_KEYDOWN, vk, 1);
     PostMessageW(target, WM_KEYUP, vk, 0xC0000001);

@@ -538,7 +538,7 @@ if want history-held; then
   wait_for 20 "the recovery" has_at_least '[Monitor][接続回復]' 1
   warning='接続履歴保存失敗 - Moorlink'
   drive wait '#32770' "$warning" 15000 || fail "$name: no warning about the held file"
-  drive texts '#32770' "$warning" | grep -q -F '接続履歴ファイルに書き込めませんでした。' || fail "$name: warning text"
+  wait_for 5 "$name: the warning text" texts_have '#32770' "$warning" '接続履歴ファイルに書き込めませんでした。'
   shot "$name-warning"
   [ ! -s "$csv" ] || fail "$name: written while held"
   wait "$holder" || fail "$name: the holder failed"

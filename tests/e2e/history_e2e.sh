@@ -45,7 +45,7 @@ wait_for 60 "the program" has_at_least '[Process][ソフト起動]' 1
 title='接続履歴 - Moorlink'
 open_dialog() { drive command 40008 && drive wait '#32770' "$title" 10000 || fail "no history dialog"; }
 open_dialog
-drive texts '#32770' "$title" | grep -q -F "$percent" || fail "percentages: $(drive texts '#32770' "$title")"
+wait_for 5 "the percentages" texts_have '#32770' "$title" "$percent"
 rows=$(drive rows "$title" 7008)
 [ "$rows" = "$expected" ] || fail "list rows:"$'\n'"$rows"$'\n'"expected:"$'\n'"$expected"
 drive command 40008 && sleep 2
@@ -58,7 +58,7 @@ drive key '#32770' "$title" 0x1B && drive gone '#32770' "$title" 5000 || fail "E
 open_dialog
 rm "$history" && drive click "$title" 7009
 drive wait '#32770' Moorlink 10000 || fail "no message for a missing history file"
-drive texts '#32770' Moorlink | grep -q -F '接続履歴のファイルはまだありません。' || fail "missing-file text"
+wait_for 5 "the missing-file text" texts_have '#32770' Moorlink '接続履歴のファイルはまだありません。'
 drive key '#32770' Moorlink 0x0D && drive gone '#32770' Moorlink 5000 || fail "the message stayed"
 drive command 40001
 wait_for 30 "the program to end" test -f "$work/moorlink.exit"

@@ -113,7 +113,7 @@ fits
 drive set "$sheet" 3020 9
 drive click "$sheet" 1
 drive wait '#32770' '入力エラー' 10000 || fail "no input error for a ping timeout of 9"
-drive texts '#32770' '入力エラー' | grep -q -F 'Pingの応答待ち時間は 10～30000 の範囲で入力して下さい。' || fail "input error text"
+wait_for 5 "the input error text" texts_have '#32770' '入力エラー' 'Pingの応答待ち時間は 10～30000 の範囲で入力して下さい。'
 drive key '#32770' '入力エラー' 0x0D
 drive gone '#32770' '入力エラー' 5000 || fail "the input error box stayed"
 expect_state 3020 'focus=1'
@@ -190,7 +190,7 @@ fits
 rejected() {  # id message [screenshot]
   drive click "$sheet" 1 && drive wait '#32770' '入力エラー' 10000 || fail "no input error for field $1"
   [ -z "${3:-}" ] || shot "$3"
-  drive texts '#32770' '入力エラー' | grep -q -F "$2" || fail "input error text for field $1"
+  wait_for 5 "the input error text for field $1" texts_have '#32770' '入力エラー' "$2"
   drive key '#32770' '入力エラー' 0x0D && drive gone '#32770' '入力エラー' 5000 || fail "the input error box stayed"
   expect_state "$1" 'focus=1'
 }

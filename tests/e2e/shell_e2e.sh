@@ -49,7 +49,7 @@ shot monitoring
 starts=$(count '[Process][ソフト起動]')
 (cd "$work" && "$wine" 'M:\Moorlink.exe' </dev/null >/dev/null 2>&1; echo "$?" >"$work/second.exit") &
 drive wait '#32770' Moorlink 20000 || fail "no warning for a second start"
-drive texts '#32770' Moorlink | grep -q -F 'このソフトはすでに起動しています。' || fail "warning text"
+wait_for 5 "the warning text" texts_have '#32770' Moorlink 'このソフトはすでに起動しています。'
 shot second-start
 drive key '#32770' Moorlink 0x0D
 wait_for 20 "the second instance to end" test -f "$work/second.exit"

@@ -20,7 +20,14 @@ fail() {
   echo "--- log"; log
   exit 1
 }
+# A command that fails outside a test (|| fail, if, until) names its line instead of ending
+# the script without a word; in a subshell it only ends that subshell.
+set -E
+trap '[ "$BASH_SUBSHELL" -gt 0 ] && exit 1; fail "line $LINENO: $BASH_COMMAND"' ERR
 drive() { (cd "$work" && "$wine" driver.exe "$@" </dev/null 2>/dev/null | tr -d '\r'); }
+# A dialog's texts include TEXT. A message box gets its texts after its window exists, so
+# callers wait for this rather than check it once. texts_have CLASS TITLE TEXT
+texts_have() { drive texts "$1" "$2" | grep -q -F -- "$3"; }
 wait_for() {
   local limit=$1 what=$2
   shift 2
