@@ -2,7 +2,6 @@
 // line) at least 5,000 lines/s; one idle monitor tick under 20 microseconds; NotifyUser
 // returns without waiting for the user or the speech.
 #include <benchmark/benchmark.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -12,11 +11,11 @@
 #include "log/LogWriter.h"
 #include "monitor/MonitorRun.h"
 #include "notify/NotifyUser.h"
+#include "settings/Settings.h"
 #include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
-#include "support/FakeSpeech.h"
-#include "settings/Settings.h"
 #include "support/FakeMonitor.h"
+#include "support/FakeSpeech.h"
 #include "support/TempDir.h"
 
 namespace moorlink::test {
@@ -48,8 +47,8 @@ void BM_IdleMonitorTick(benchmark::State& state) {
     ticks += slept;
   }
   // Seconds per tick; the run's start and end are spread over the 20,000 ticks.
-  state.counters["per_tick"] = benchmark::Counter(static_cast<double>(ticks), benchmark::Counter::kIsRate |
-                                                                                   benchmark::Counter::kInvert);
+  state.counters["per_tick"] =
+      benchmark::Counter(static_cast<double>(ticks), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_IdleMonitorTick)->Unit(benchmark::kMillisecond);
 

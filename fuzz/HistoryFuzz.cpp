@@ -15,7 +15,9 @@ using namespace moorlink;
 constexpr WallSeconds kNow = 1796731503;
 constexpr WallSeconds kYear = WallSeconds{365} * 24 * 60 * 60;
 
-void Check(bool ok) { if (!ok) __builtin_trap(); }
+void Check(bool ok) {
+  if (!ok) __builtin_trap();
+}
 
 // after is before with some rows left out, each of them older than the cut-off.
 template <typename Row>

@@ -9,11 +9,11 @@
 // sequence, from another address or with a broken checksum never does; an ICMP error
 // quoting our request matches and one quoting another request does not. The checksums
 // here come from a reference written in this file.
-#include "monitor/IcmpProbe_posix.cpp"
-
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "monitor/IcmpProbe_posix.cpp"
 
 namespace {
 
@@ -116,10 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EchoResult other;
   const uint16_t otherId = static_cast<uint16_t>(e.identifier + 1 + (payloadSize > 0 ? rest[0] % 200 : 0));
   const uint16_t otherSeq = static_cast<uint16_t>(e.sequence + 1 + (payloadSize > 1 ? rest[1] % 200 : 0));
-  if (Match(Ipv4(e.target, us, ttl, optionWords,
-                 IcmpMessage(kEchoReply, 0, otherId, e.sequence, rest, payloadSize)), e, other) ||
-      Match(Ipv4(e.target, us, ttl, optionWords,
-                 IcmpMessage(kEchoReply, 0, e.identifier, otherSeq, rest, payloadSize)), e, other)) {
+  if (Match(Ipv4(e.target, us, ttl, optionWords, IcmpMessage(kEchoReply, 0, otherId, e.sequence, rest, payloadSize)), e,
+            other) ||
+      Match(Ipv4(e.target, us, ttl, optionWords, IcmpMessage(kEchoReply, 0, e.identifier, otherSeq, rest, payloadSize)),
+            e, other)) {
     __builtin_trap();
   }
   std::array<uint8_t, 4> elsewhere = e.target;
@@ -137,15 +137,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t code = payloadSize > 0 ? rest[0] % 16 : 0;
   const std::array<uint8_t, 4> router{10, 0, 0, 1};
   EchoResult error;
-  if (!Match(Ipv4(router, us, ttl, optionWords,
-                  IcmpMessage(type, code, 0, 0, quotedRequest.data(), quotedRequest.size())), e, error) ||
+  if (!Match(
+          Ipv4(router, us, ttl, optionWords, IcmpMessage(type, code, 0, 0, quotedRequest.data(), quotedRequest.size())),
+          e, error) ||
       error.kind != EchoResult::Kind::Reply || error.status != StatusOfIcmpError(type, code) || error.ttl != ttl) {
     __builtin_trap();
   }
   const Bytes otherRequest =
       Ipv4(us, e.target, 64, 0, IcmpMessage(kEchoRequest, 0, e.identifier, otherSeq, kPayload, sizeof kPayload));
-  if (Match(Ipv4(router, us, ttl, optionWords,
-                 IcmpMessage(type, code, 0, 0, otherRequest.data(), otherRequest.size())), e, other)) {
+  if (Match(Ipv4(router, us, ttl, optionWords, IcmpMessage(type, code, 0, 0, otherRequest.data(), otherRequest.size())),
+            e, other)) {
     __builtin_trap();
   }
   return 0;

@@ -6,11 +6,11 @@
 #include <windows.h>
 #include <shellapi.h>
 #ifdef MOORLINK_FLOOR
-#include <commctrl.h>
-#include <objbase.h>
 #include <winsock2.h>
 #include <iphlpapi.h>
+#include <commctrl.h>
 #include <icmpapi.h>
+#include <objbase.h>
 #include <wlanapi.h>
 #endif
 

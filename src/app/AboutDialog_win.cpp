@@ -22,8 +22,8 @@ constexpr LONG kTextLeftDu = 85;
 struct LinkState {
   HWND link = nullptr;
   WNDPROC previous = nullptr;
-  HFONT normalFont = nullptr;     // the dialog manager's; not ours to delete
-  UniqueFont underlinedFont;      // ours
+  HFONT normalFont = nullptr;  // the dialog manager's; not ours to delete
+  UniqueFont underlinedFont;   // ours
   COLORREF colour = kLinkColour;
 } g_link;
 UniqueIcon g_picture;  // the large icon beside the texts, one per opening
@@ -82,8 +82,8 @@ void OnInitDialog(HWND dialog) {
     font.lfUnderline = TRUE;
     g_link.underlinedFont.reset(CreateFontIndirectW(&font));
   }
-  g_link.previous = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(g_link.link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkProc)));
+  g_link.previous =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(g_link.link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkProc)));
   g_link.colour = kLinkColour;
 }
 

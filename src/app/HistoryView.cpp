@@ -100,7 +100,8 @@ std::vector<OutageRow> OutageRows(const HistoryRows& rows, const LocalTimeFn& to
   std::vector<OutageRow> result;
   for (const OutageRecord* outage : latest) {
     std::wstring ssid = outage->ssid;
-    std::replace_if(ssid.begin(), ssid.end(), [](wchar_t c) { return std::iswcntrl(static_cast<wint_t>(c)) != 0; }, L' ');
+    std::replace_if(
+        ssid.begin(), ssid.end(), [](wchar_t c) { return std::iswcntrl(static_cast<wint_t>(c)) != 0; }, L' ');
     result.push_back({toLocal ? DateTimeText(toLocal(outage->start)) : std::wstring(),
                       DurationText(outage->end - outage->start), std::move(ssid),
                       std::to_wstring(outage->reconnects) + kReconnectCountTail,

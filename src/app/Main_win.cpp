@@ -77,8 +77,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   windowClass.lpszClassName = kMainWindowClass;
   RegisterClassExW(&windowClass);
   // Never shown: the tray icon is the program's only presence.
-  CreateWindowExW(0, kMainWindowClass, kProductTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+  CreateWindowExW(0, kMainWindowClass, kProductTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                  CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
 
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

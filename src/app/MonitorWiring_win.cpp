@@ -3,9 +3,9 @@
 #include <array>
 
 #include "app/TrayIcon_win.h"
+#include "common/PathHelpers.h"
 #include "common/Thread.h"
 #include "log/LogWriter.h"
-#include "common/PathHelpers.h"
 #include "monitor/IcmpProbe.h"
 #include "monitor/MonitorController.h"
 #include "monitor/ReconnectCommand.h"
@@ -19,7 +19,8 @@
 namespace moorlink {
 
 // The run names the tray's icons by their resource IDs.
-static_assert(kIconMonitoring == IDI_MONITORING && kIconReconnecting == IDI_RECONNECTING && kIconStopped == IDI_STOPPED);
+static_assert(kIconMonitoring == IDI_MONITORING && kIconReconnecting == IDI_RECONNECTING &&
+              kIconStopped == IDI_STOPPED);
 
 MonitorPorts SystemMonitorPorts(ShellPorts shell) {
   MonitorPorts p;

@@ -43,7 +43,8 @@ void TellSaveFailed(const NotifyUserFn& notifyUser) {
   }
 }
 
-void SaveMonitorPage(const MonitorPageValues& values, const LogWriterFunction& writeLog, const NotifyUserFn& notifyUser) {
+void SaveMonitorPage(const MonitorPageValues& values, const LogWriterFunction& writeLog,
+                     const NotifyUserFn& notifyUser) {
   bool saved = WriteSetting(keys::TargetSSID, values.targetSsid);
   saved &= WriteSetting(keys::PingAddress, values.pingAddress);
   for (size_t i = 0; i < kMonitorNumberFields.size(); ++i) {

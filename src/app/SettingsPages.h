@@ -68,7 +68,8 @@ int FirstInvalidNumber(std::span<const NumberReading> readings, std::span<const 
 std::wstring RangeMessage(const NumberField& field);
 // Writes the page's keys in order (numbers clamped as stored), then logs the update; when
 // a write fails, tells the user instead of logging.
-void SaveMonitorPage(const MonitorPageValues& values, const LogWriterFunction& writeLog, const NotifyUserFn& notifyUser);
+void SaveMonitorPage(const MonitorPageValues& values, const LogWriterFunction& writeLog,
+                     const NotifyUserFn& notifyUser);
 
 // ---- Log page ----
 
@@ -126,8 +127,7 @@ struct StartupShortcutPorts {
 // Writes the mode (telling the user when that fails), the voice (only for a mode with
 // speech: a greyed-out list keeps the stored voice), the volume, then creates or removes
 // the Startup shortcut when the box and the file disagree.
-void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& shortcut,
-                   const NotifyUserFn& notifyUser);
+void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& shortcut, const NotifyUserFn& notifyUser);
 
 // ---- Detail page ----
 

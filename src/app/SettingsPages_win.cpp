@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/AppTexts.h"
+#include "app/SettingsPages.h"
 #include "app/SettingsSheet_win.h"
 #include "log/LogWriter.h"
 #include "monitor/MonitorController.h"
 #include "notify/NotifyUser.h"
 #include "resources/resource.h"
 #include "settings/Settings.h"
-#include "app/SettingsPages.h"
 #include "settings/StartupShortcut_win.h"
 
 namespace moorlink {

@@ -73,8 +73,7 @@ std::optional<std::size_t> TemplatePointSizeOffset(const unsigned char* data, st
     if (!reader.Skip(4)) return std::nullopt;  // extended style
   }
   // Item count and the x, y, cx, cy words; then menu, class and title.
-  if (!reader.Skip(10) || !reader.SkipNameOrOrdinal() || !reader.SkipNameOrOrdinal() ||
-      !reader.SkipString()) {
+  if (!reader.Skip(10) || !reader.SkipNameOrOrdinal() || !reader.SkipNameOrOrdinal() || !reader.SkipString()) {
     return std::nullopt;
   }
   if ((style & kDsSetFont) == 0 || size - reader.At() < 2) return std::nullopt;

@@ -8,10 +8,10 @@
 
 namespace moorlink {
 
-bool OpenWithShell(HWND owner, const std::wstring& target,
-                   const LogWriterFunction& writeLog) {
+bool OpenWithShell(HWND owner, const std::wstring& target, const LogWriterFunction& writeLog) {
   // Values above 32 mean success; the rest are the old WinExec error codes.
-  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  const auto result =
+      reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   if (result > 32) return true;
   const std::wstring message = kOpenFailedLead + target + kOpenFailedMiddle + std::to_wstring(result) + kOpenFailedTail;
   if (writeLog) {

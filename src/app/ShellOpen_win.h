@@ -11,7 +11,6 @@
 
 namespace moorlink {
 
-bool OpenWithShell(HWND owner, const std::wstring& target,
-                   const LogWriterFunction& writeLog = nullptr);
+bool OpenWithShell(HWND owner, const std::wstring& target, const LogWriterFunction& writeLog = nullptr);
 
 }  // namespace moorlink

@@ -15,8 +15,7 @@ namespace {
 // goes once the call returns.
 UniqueIcon LoadTrayIcon(int iconId) {
   UniqueIcon icon;
-  if (FAILED(LoadIconMetric(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IconToShow(iconId)), LIM_SMALL,
-                            icon.put()))) {
+  if (FAILED(LoadIconMetric(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IconToShow(iconId)), LIM_SMALL, icon.put()))) {
     return {};
   }
   return icon;

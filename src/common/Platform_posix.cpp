@@ -34,8 +34,13 @@ LocalTime CurrentLocalTime() {
   clock_gettime(CLOCK_REALTIME, &ts);
   tm local{};
   localtime_r(&ts.tv_sec, &local);
-  return LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                   local.tm_min,         local.tm_sec,     static_cast<int>(ts.tv_nsec / 1000000)};
+  return LocalTime{local.tm_year + 1900,
+                   local.tm_mon + 1,
+                   local.tm_mday,
+                   local.tm_hour,
+                   local.tm_min,
+                   local.tm_sec,
+                   static_cast<int>(ts.tv_nsec / 1000000)};
 }
 
 bool LocalCalendarTime(int64_t epochSeconds, std::tm& out) {

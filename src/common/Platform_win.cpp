@@ -1,7 +1,6 @@
 #include "common/Platform.h"
 
 #include <windows.h>
-
 #include <time.h>
 
 #include <vector>

@@ -91,11 +91,17 @@ std::wstring Utf8ToWide(std::string_view text) {
       ++i;
       continue;
     } else if ((b & 0xE0) == 0xC0) {
-      len = 2; cp = b & 0x1F; min = 0x80;
+      len = 2;
+      cp = b & 0x1F;
+      min = 0x80;
     } else if ((b & 0xF0) == 0xE0) {
-      len = 3; cp = b & 0x0F; min = 0x800;
+      len = 3;
+      cp = b & 0x0F;
+      min = 0x800;
     } else if ((b & 0xF8) == 0xF0) {
-      len = 4; cp = b & 0x07; min = 0x10000;
+      len = 4;
+      cp = b & 0x07;
+      min = 0x10000;
     } else {
       out += static_cast<wchar_t>(kReplacement);
       ++i;

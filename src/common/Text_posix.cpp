@@ -1,7 +1,7 @@
+#include "common/Text.h"
+
 #include <errno.h>
 #include <iconv.h>
-
-#include "common/Text.h"
 
 namespace moorlink {
 namespace {

@@ -1,8 +1,8 @@
+#include "common/Text.h"
+
 #include <windows.h>
 
 #include <climits>
-
-#include "common/Text.h"
 
 namespace moorlink {
 

@@ -1,5 +1,4 @@
 #include <windows.h>
-
 #include <process.h>
 
 #include <new>

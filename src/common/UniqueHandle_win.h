@@ -8,9 +8,9 @@
 //   static void Close(Handle h) noexcept;      releases an owned handle
 // A default-made UniqueHandle holds Handle{}, which is nullptr for every kind here.
 #include <windows.h>
-#include <objbase.h>
 #include <ipexport.h>
 #include <icmpapi.h>
+#include <objbase.h>
 #include <winstring.h>
 #include <wlanapi.h>
 

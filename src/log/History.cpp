@@ -90,8 +90,7 @@ std::string Limited(std::string text) {
 std::string TimeText(WallSeconds t) {
   const LocalTime l = ToLocalTime(t);
   char text[48];
-  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", l.year, l.month, l.day, l.hour, l.minute,
-                l.second);
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", l.year, l.month, l.day, l.hour, l.minute, l.second);
   return text;
 }
 
@@ -442,8 +441,7 @@ void Remember(const Row& row, std::vector<Row> HistoryRows::*list, bool notify) 
 }  // namespace
 
 WallSeconds CurrentWallSeconds() {
-  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 std::wstring ComposeHistoryPath(const std::wstring& settingsPath) {

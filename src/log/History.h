@@ -34,10 +34,10 @@ struct OutageRecord {
   WallSeconds end = 0;
   std::wstring ssid;
   std::wstring target;
-  int reconnects = 0;        // reconnect commands launched in it
+  int reconnects = 0;  // reconnect commands launched in it
   OutageEnd how = OutageEnd::Recovered;
-  bool retryLimit = false;   // monitoring stopped at the retry limit during it
-  bool open = false;         // still going on (set by the monitor's OutageBook); never in the file
+  bool retryLimit = false;  // monitoring stopped at the retry limit during it
+  bool open = false;        // still going on (set by the monitor's OutageBook); never in the file
   bool operator==(const OutageRecord&) const = default;
 };
 

@@ -7,8 +7,8 @@
 #include <system_error>
 
 #include "common/Files.h"
-#include "common/Text.h"
 #include "common/PathHelpers.h"
+#include "common/Text.h"
 #include "settings/Settings.h"
 
 namespace moorlink {
@@ -58,12 +58,18 @@ const wchar_t* Label(int category) {
 
 bool CategoryEnabled(int category) {
   switch (category) {
-    case 0: return LogProcess();
-    case 1: return LogMonitor();
-    case 2: return LogPing();
-    case 3: return LogNetsh();
-    case 4: return LogOther();
-    default: return false;
+    case 0:
+      return LogProcess();
+    case 1:
+      return LogMonitor();
+    case 2:
+      return LogPing();
+    case 3:
+      return LogNetsh();
+    case 4:
+      return LogOther();
+    default:
+      return false;
   }
 }
 
@@ -187,16 +193,15 @@ std::wstring FormatLogDate(const LocalTime& t) {
 }
 
 std::wstring FormatLogTime(const LocalTime& t) {
-  return Padded(t.hour, 2) + L":" + Padded(t.minute, 2) + L":" + Padded(t.second, 2) + L"." +
-         Padded(t.milliseconds, 3);
+  return Padded(t.hour, 2) + L":" + Padded(t.minute, 2) + L":" + Padded(t.second, 2) + L"." + Padded(t.milliseconds, 3);
 }
 
 std::string FormatLogLine(LogCategory category, const std::wstring& title, const std::wstring& message,
                           const LocalTime& time) {
   const int c = static_cast<int>(category);
   if (c < 0 || c > 4) return {};
-  const std::wstring line = L"[" + FormatLogTime(time) + L"][" + Label(c) + L"][" + WithoutLineBreaks(title) +
-                            L"]" + WithoutLineBreaks(message) + L"\r\n";
+  const std::wstring line = L"[" + FormatLogTime(time) + L"][" + Label(c) + L"][" + WithoutLineBreaks(title) + L"]" +
+                            WithoutLineBreaks(message) + L"\r\n";
   return WideToUtf8(line);
 }
 

@@ -12,7 +12,6 @@ namespace moorlink {
 // Appends one line to today's file when logging and the category are switched on.
 void WriteLog(LogCategory category, const std::wstring& title, const std::wstring& message) noexcept;
 
-
 // Writes its line when its scope ends, on every path out of it.
 class ScopedLogLine {
  public:

@@ -1,4 +1,4 @@
-#include "monitor/WifiQueries_win.h"
+#include "monitor/ConnectionWatch.h"
 
 #include <windows.h>
 #include <wlanapi.h>
@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string_view>
 
-#include "monitor/ConnectionWatch.h"
+#include "monitor/WifiQueries_win.h"
 
 namespace moorlink {
 namespace {
@@ -51,8 +51,8 @@ void WINAPI OnAcmNotification(PWLAN_NOTIFICATION_DATA data, PVOID context) {
       std::lock_guard<std::mutex> lock(state.lock);
       if (state.done) return;  // a failed attempt is followed by its completion; the first tells
       state.done = true;
-      state.completed = code == wlan_notification_acm_connection_complete &&
-                        connection->wlanReasonCode == kReasonSuccess;
+      state.completed =
+          code == wlan_notification_acm_connection_complete && connection->wlanReasonCode == kReasonSuccess;
       state.reasonCode = connection->wlanReasonCode;
     }
     state.reported.notify_all();
@@ -87,8 +87,8 @@ class AcmWatch final : public ConnectionWatch {
   }
 
   bool Register() {
-    return WlanRegisterNotification(client_.get(), WLAN_NOTIFICATION_SOURCE_ACM, TRUE, OnAcmNotification,
-                                    state_.get(), nullptr, nullptr) == ERROR_SUCCESS;
+    return WlanRegisterNotification(client_.get(), WLAN_NOTIFICATION_SOURCE_ACM, TRUE, OnAcmNotification, state_.get(),
+                                    nullptr, nullptr) == ERROR_SUCCESS;
   }
 
   ConnectionReport WaitForReport(std::chrono::milliseconds wait) override {

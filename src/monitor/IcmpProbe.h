@@ -26,7 +26,7 @@ struct EchoResult {
     Failed,    // the send returned no reply: errorCode tells why (11010 is a timeout)
   };
   Kind kind = Kind::Failed;
-  uint32_t status = 0;     // of the reply record
+  uint32_t status = 0;  // of the reply record
   uint32_t roundTripMs = 0;
   uint16_t dataSize = 0;
   uint8_t ttl = 0;

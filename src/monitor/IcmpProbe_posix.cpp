@@ -1,16 +1,16 @@
 // ICMP echo over a raw IPv4 socket (needs root or CAP_NET_RAW), giving the same outcomes as
 // the IP Helper echo on Windows.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #if defined(__linux__)
 #include <linux/icmp.h>
 #endif
@@ -84,16 +84,28 @@ uint32_t StatusOfIcmpError(uint8_t type, uint8_t code) {
   switch (type) {
     case kDestUnreachable:
       switch (code) {
-        case 0: case 6: case 9: case 11: return 11002;  // IP_DEST_NET_UNREACHABLE
-        case 2: return 11004;                           // IP_DEST_PROT_UNREACHABLE
-        case 3: return 11005;                           // IP_DEST_PORT_UNREACHABLE
-        case 4: return 11009;                           // IP_PACKET_TOO_BIG
-        case 5: return 11012;                           // IP_BAD_ROUTE
-        default: return 11003;                          // IP_DEST_HOST_UNREACHABLE
+        case 0:
+        case 6:
+        case 9:
+        case 11:
+          return 11002;  // IP_DEST_NET_UNREACHABLE
+        case 2:
+          return 11004;  // IP_DEST_PROT_UNREACHABLE
+        case 3:
+          return 11005;  // IP_DEST_PORT_UNREACHABLE
+        case 4:
+          return 11009;  // IP_PACKET_TOO_BIG
+        case 5:
+          return 11012;  // IP_BAD_ROUTE
+        default:
+          return 11003;  // IP_DEST_HOST_UNREACHABLE
       }
-    case kSourceQuench: return 11016;                   // IP_SOURCE_QUENCH
-    case kTimeExceeded: return code == 0 ? 11013 : 11014;  // IP_TTL_EXPIRED_TRANSIT / _REASSEM
-    default: return 11015;                              // IP_PARAM_PROBLEM
+    case kSourceQuench:
+      return 11016;  // IP_SOURCE_QUENCH
+    case kTimeExceeded:
+      return code == 0 ? 11013 : 11014;  // IP_TTL_EXPIRED_TRANSIT / _REASSEM
+    default:
+      return 11015;  // IP_PARAM_PROBLEM
   }
 }
 
@@ -104,8 +116,7 @@ struct Expected {
 };
 
 bool IsOurEcho(const uint8_t* icmp, size_t n, uint8_t type, const Expected& e) {
-  return n >= kIcmpHeaderSize && icmp[0] == type && Read16(icmp + 4) == e.identifier &&
-         Read16(icmp + 6) == e.sequence;
+  return n >= kIcmpHeaderSize && icmp[0] == type && Read16(icmp + 4) == e.identifier && Read16(icmp + 6) == e.sequence;
 }
 
 // Fills the result when the packet answers our request: an echo reply from the target, or
@@ -178,8 +189,8 @@ EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutM
 #if defined(__linux__) && defined(ICMP_FILTER)
   // Only replies and errors wake us; a set bit drops that type. Best effort.
   icmp_filter filter{};
-  filter.data = ~((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) |
-                  (1u << kTimeExceeded) | (1u << kParameterProblem));
+  filter.data = ~((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) | (1u << kTimeExceeded) |
+                  (1u << kParameterProblem));
   setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
 #endif
 
@@ -227,8 +238,8 @@ EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutM
     if (static_cast<size_t>(n) >= sizeof buffer) continue;
     EchoResult result;
     if (MatchPacket(buffer, static_cast<size_t>(n), expected, result)) {
-      result.roundTripMs = static_cast<uint32_t>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+      result.roundTripMs =
+          static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
       return result;
     }
   }

@@ -1,4 +1,6 @@
 // ICMP echo through the IP Helper API, address text through Winsock's InetPtonW.
+#include "monitor/IcmpProbe.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -8,7 +10,6 @@
 #include <cstring>
 
 #include "common/UniqueHandle_win.h"
-#include "monitor/IcmpProbe.h"
 
 namespace moorlink {
 

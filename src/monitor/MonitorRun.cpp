@@ -200,9 +200,7 @@ class Run {
     }
   }
 
-  bool PingDue(int64_t now) const {
-    return !lastPingOk_ || WholeSecondsBetween(lastPingTime_, now) >= s_.pingInterval;
-  }
+  bool PingDue(int64_t now) const { return !lastPingOk_ || WholeSecondsBetween(lastPingTime_, now) >= s_.pingInterval; }
 
   void OnAnswer() {
     if (graceUntil_ != 0) EndGrace(kGraceEndedByAnswer);
@@ -298,8 +296,7 @@ class Run {
   // Power and wake. The history follows every notice and every gap in the ticks; the run
   // itself pauses and grants a grace only when a grace is set. True while paused.
   bool FollowPower(int64_t now) {
-    const bool gap =
-        lastTickAt_ != 0 && now - lastTickAt_ > kNsPerSecond + s_.pingTimeoutMs * kNsPerMs + kWakeGapNs;
+    const bool gap = lastTickAt_ != 0 && now - lastTickAt_ > kNsPerSecond + s_.pingTimeoutMs * kNsPerMs + kWakeGapNs;
     if (gap) book_.SleptBetween(lastTickAt_, now);
     book_.AwakeIfStale(now);
     lastTickAt_ = now;

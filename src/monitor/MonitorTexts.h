@@ -90,7 +90,8 @@ inline constexpr const wchar_t kRadioOffMessage[] =
     L"Wi-Fiがオフになっている為、再接続を行いません。Wi-Fiをオンにすると再接続を再開します。";
 
 // No thread for the reconnect command.
-inline constexpr const wchar_t kReconnectThreadFailedMessage[] = L"再接続コマンドを実行するスレッドを作成できませんでした。";
+inline constexpr const wchar_t kReconnectThreadFailedMessage[] =
+    L"再接続コマンドを実行するスレッドを作成できませんでした。";
 
 // The connection is back: the outage's length, then its reconnect count.
 inline constexpr const wchar_t kRecoveredTitle[] = L"接続回復";
@@ -111,8 +112,10 @@ inline constexpr const wchar_t kRevivalTipLead[] = L"監視処理復活タイマ
 
 // The retry limit without a revival: the notice and the log line.
 inline constexpr const wchar_t kRetryLimitTitle[] = L"監視処理中止";
-inline constexpr const wchar_t kRetryLimitMessage[] = L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。";
-inline constexpr const wchar_t kRetryLimitLogMessage[] = L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止。";
+inline constexpr const wchar_t kRetryLimitMessage[] =
+    L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止しました。";
+inline constexpr const wchar_t kRetryLimitLogMessage[] =
+    L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止。";
 
 // ---- The controller ----
 
@@ -120,7 +123,8 @@ inline constexpr const wchar_t kRetryLimitLogMessage[] = L"再接続コマンド
 inline constexpr const wchar_t kJoinFailedMessage[] = L"スレッドの終了待ちに失敗しました。";
 inline constexpr const wchar_t kMonitorThreadFailedMessage[] = L"監視処理のスレッドを作成できませんでした。";
 inline constexpr const wchar_t kRestartThreadFailedMessage[] = L"監視処理を再起動するスレッドを作成できませんでした。";
-inline constexpr const wchar_t kRevivalThreadFailedMessage[] = L"監視処理復活タイマーのスレッドを作成できませんでした。";
+inline constexpr const wchar_t kRevivalThreadFailedMessage[] =
+    L"監視処理復活タイマーのスレッドを作成できませんでした。";
 
 // A restart asked for while one is still running.
 inline constexpr const wchar_t kRestartBusyTitle[] = L"監視処理再起動失敗";

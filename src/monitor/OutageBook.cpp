@@ -22,9 +22,7 @@ WallSeconds OutageBook::EndAt(WallSeconds start, int64_t startNs, int64_t endNs)
 
 WallSeconds OutageBook::Wall() const { return ports_.WallNow ? ports_.WallNow() : 0; }
 
-void OutageBook::OpenSpanAt(int64_t atNs) {
-  span_ = OpenSpan{MonitoredSpan{Wall(), 0, ssid_, target_}, atNs};
-}
+void OutageBook::OpenSpanAt(int64_t atNs) { span_ = OpenSpan{MonitoredSpan{Wall(), 0, ssid_, target_}, atNs}; }
 
 std::optional<MonitoredSpan> OutageBook::TakeSpan(int64_t endNs) {
   if (!span_) return std::nullopt;

@@ -60,7 +60,8 @@ void LogConnectionReport(ConnectionWatch& watch, const std::wstring& ssid, uint6
         WriteLog(LogCategory::Netsh, kConnectedTitle, kConnectedLead + ssid + kConnectedTail);
         return;
       case ConnectionReport::Kind::Failed:
-        WriteLog(LogCategory::Netsh, kConnectFailedTitle, kConnectFailedLead + ssid + kConnectFailedTail + report.reason);
+        WriteLog(LogCategory::Netsh, kConnectFailedTitle,
+                 kConnectFailedLead + ssid + kConnectFailedTail + report.reason);
         return;
       case ConnectionReport::Kind::None:
         break;
@@ -104,8 +105,9 @@ void RunGuarded(const std::wstring& ssid, const Runner& runCommand, const Connec
 }  // namespace
 
 void RunReconnectCommand(std::wstring ssid) noexcept {
-  RunGuarded(ssid, [](const std::wstring& commandLine) { return RunCommandCapture(commandLine); },
-             StartConnectionWatch, kReconnectCommandLimit);
+  RunGuarded(
+      ssid, [](const std::wstring& commandLine) { return RunCommandCapture(commandLine); }, StartConnectionWatch,
+      kReconnectCommandLimit);
 }
 
 void RunReconnectCommandWith(std::wstring ssid, const CommandRunner& runCommand,

@@ -1,23 +1,24 @@
 // The command line is split as a Windows program would split it and started without a
 // shell: an SSID holding "$(...)" or a backquote stays a literal argument, and a program
 // that cannot be found fails to start, as CreateProcessW does.
+#include "monitor/ReconnectCommand.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <sys/types.h>
+#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
 #include "common/Text.h"
-#include "monitor/ReconnectCommand.h"
 
 extern char** environ;
 

@@ -1,3 +1,5 @@
+#include "monitor/ReconnectCommand.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
-#include "monitor/ReconnectCommand.h"
 
 namespace moorlink {
 namespace {

@@ -31,7 +31,8 @@ constexpr DWORD kWlanClientVersion = 2;
 constexpr size_t kGatewayTextLength = 22;
 constexpr int kMaxNetworks = 64;
 // Declared here rather than taken from an import library.
-constexpr CLSID kClsidNetworkListManager = {0xDCB00C01, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
+constexpr CLSID kClsidNetworkListManager = {
+    0xDCB00C01, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
 constexpr IID kIidNetworkListManager = {0xDCB00000, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
 
 }  // namespace
@@ -98,8 +99,8 @@ SsidQuery GetConnectedSsid() {
     DWORD size = 0;
     void* raw = nullptr;
     WLAN_OPCODE_VALUE_TYPE valueType = wlan_opcode_value_type_invalid;
-    const DWORD result = WlanQueryInterface(client.get(), &guid, wlan_intf_opcode_current_connection, nullptr, &size,
-                                            &raw, &valueType);
+    const DWORD result =
+        WlanQueryInterface(client.get(), &guid, wlan_intf_opcode_current_connection, nullptr, &size, &raw, &valueType);
     const UniqueWlanMemory<WLAN_CONNECTION_ATTRIBUTES> attributes(
         result == ERROR_SUCCESS ? static_cast<WLAN_CONNECTION_ATTRIBUTES*>(raw) : nullptr);
     if (result == ERROR_SUCCESS && (!attributes || size < sizeof(WLAN_CONNECTION_ATTRIBUTES))) return answer;

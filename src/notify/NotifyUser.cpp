@@ -110,14 +110,15 @@ void NotifyUserWithLink(const std::wstring& message, const std::wstring& title, 
     if (route.messageBox) {
       const uintptr_t owner = g_ports.MessageBoxOwner ? g_ports.MessageBoxOwner() : 0;
       // The job holds everything it uses, the way to show the box included.
-      if (StartWorker([show = g_ports.ShowMessageBox, speech, owner, message, titleText = NotifyTitleText(title), kind] {
-            try {
-              if (show) show(owner, message, titleText, kind);
-            } catch (...) {
-            }
-            // Closing the box silences any notification speech still playing.
-            if (const auto player = speech ? speech->IfMade() : nullptr) player->Stop();
-          })) {
+      if (StartWorker(
+              [show = g_ports.ShowMessageBox, speech, owner, message, titleText = NotifyTitleText(title), kind] {
+                try {
+                  if (show) show(owner, message, titleText, kind);
+                } catch (...) {
+                }
+                // Closing the box silences any notification speech still playing.
+                if (const auto player = speech ? speech->IfMade() : nullptr) player->Stop();
+              })) {
         return;
       }
       // No thread for the box: the balloon still tells the user.

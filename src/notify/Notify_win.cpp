@@ -15,7 +15,8 @@ namespace moorlink {
 static_assert(BalloonIconFlag(NotifyKind::Info) == NIIF_INFO && BalloonIconFlag(NotifyKind::Warning) == NIIF_WARNING &&
               BalloonIconFlag(NotifyKind::Error) == NIIF_ERROR);
 static_assert(MessageBoxIcon(NotifyKind::Info) == MB_ICONINFORMATION &&
-              MessageBoxIcon(NotifyKind::Warning) == MB_ICONWARNING && MessageBoxIcon(NotifyKind::Error) == MB_ICONERROR);
+              MessageBoxIcon(NotifyKind::Warning) == MB_ICONWARNING &&
+              MessageBoxIcon(NotifyKind::Error) == MB_ICONERROR);
 namespace {
 
 std::mutex g_linkLock;

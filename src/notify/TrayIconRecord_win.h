@@ -4,7 +4,6 @@
 // the balloon is shown from it, and its window owns the message boxes. Any thread may
 // read it.
 #include <windows.h>
-
 #include <shellapi.h>
 
 namespace moorlink {

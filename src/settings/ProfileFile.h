@@ -13,8 +13,7 @@ std::wstring ProfileReadString(const std::wstring& path, const std::wstring& sec
                                const std::wstring& defaultValue, std::size_t bufferChars);
 
 // A missing or empty value gives the default; otherwise the profile integer reading.
-int ProfileReadInt(const std::wstring& path, const std::wstring& section, const std::wstring& key,
-                   int defaultValue);
+int ProfileReadInt(const std::wstring& path, const std::wstring& section, const std::wstring& key, int defaultValue);
 
 // A file that is there but cannot be read whole is left untouched and the write fails.
 bool ProfileWriteString(const std::wstring& path, const std::wstring& section, const std::wstring& key,

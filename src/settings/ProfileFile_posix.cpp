@@ -1,7 +1,6 @@
 #include "settings/ProfileFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -9,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sys/stat.h>
 #include <system_error>
 
 #include "common/Text.h"
@@ -69,8 +69,7 @@ Loaded LoadText(const std::wstring& path) {
   return result;
 }
 
-std::optional<std::wstring> Lookup(const std::wstring& path, const std::wstring& section,
-                                   const std::wstring& key) {
+std::optional<std::wstring> Lookup(const std::wstring& path, const std::wstring& section, const std::wstring& key) {
   if (path.empty()) return std::nullopt;
   const Loaded loaded = LoadText(path);
   if (loaded.state != Loaded::Text) return std::nullopt;
@@ -91,8 +90,7 @@ std::wstring ProfileReadString(const std::wstring& path, const std::wstring& sec
   }
 }
 
-int ProfileReadInt(const std::wstring& path, const std::wstring& section, const std::wstring& key,
-                   int defaultValue) {
+int ProfileReadInt(const std::wstring& path, const std::wstring& section, const std::wstring& key, int defaultValue) {
   try {
     const std::optional<std::wstring> value = Lookup(path, section, key);
     if (!value || value->empty()) return defaultValue;

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "common/UniqueHandle_win.h"
 #include "common/PathHelpers.h"
+#include "common/UniqueHandle_win.h"
 
 namespace moorlink {
 namespace {
@@ -64,8 +64,7 @@ std::wstring ProfileReadString(const std::wstring& path, const std::wstring& sec
   return std::wstring(buffer.data(), n);
 }
 
-int ProfileReadInt(const std::wstring& path, const std::wstring& section, const std::wstring& key,
-                   int defaultValue) {
+int ProfileReadInt(const std::wstring& path, const std::wstring& section, const std::wstring& key, int defaultValue) {
   if (path.empty()) return defaultValue;
   return static_cast<int>(
       GetPrivateProfileIntW(section.c_str(), key.c_str(), defaultValue, ProfileApiPath(path).c_str()));

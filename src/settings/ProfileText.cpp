@@ -25,7 +25,7 @@ std::wstring_view Trim(std::wstring_view s) {
 struct Line {
   std::wstring_view text;  // without its line end
   enum Kind { Other, Section, Key } kind = Other;
-  std::wstring_view name;  // section or key name, trimmed
+  std::wstring_view name;   // section or key name, trimmed
   std::wstring_view value;  // trimmed value of a key line
   bool hasValue = false;
 };
@@ -82,12 +82,10 @@ long FindSection(const std::vector<Line>& lines, std::wstring_view section) {
 }  // namespace
 
 bool IsProfileBlank(wchar_t c) {
-  return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f' || c == L'\r' || c == L'\n' || c == 0x1A ||
-         c == 0x3000;
+  return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f' || c == L'\r' || c == L'\n' || c == 0x1A || c == 0x3000;
 }
 
-std::optional<std::wstring> ProfileLookup(std::wstring_view content, std::wstring_view section,
-                                          std::wstring_view key) {
+std::optional<std::wstring> ProfileLookup(std::wstring_view content, std::wstring_view section, std::wstring_view key) {
   const std::vector<Line> lines = SplitLines(content);
   const long s = FindSection(lines, section);
   if (s < 0) return std::nullopt;
@@ -163,7 +161,8 @@ int ProfileParseInt(std::wstring_view text) {
 std::wstring EncodeProfileValue(const std::wstring& text) {
   if (text.empty()) return text;
   const bool blankEdge = IsProfileBlank(text.front()) || IsProfileBlank(text.back());
-  const bool quoted = text.size() >= 2 && (text.front() == L'"' || text.front() == L'\'') && text.back() == text.front();
+  const bool quoted =
+      text.size() >= 2 && (text.front() == L'"' || text.front() == L'\'') && text.back() == text.front();
   if (blankEdge || quoted) return L"\"" + text + L"\"";
   return text;
 }

@@ -15,8 +15,7 @@ bool IsProfileBlank(wchar_t c);
 
 // The value of section/key in an INI text, or nullopt when the key is absent
 // (or present without an equals sign, which reads as absent).
-std::optional<std::wstring> ProfileLookup(std::wstring_view content, std::wstring_view section,
-                                          std::wstring_view key);
+std::optional<std::wstring> ProfileLookup(std::wstring_view content, std::wstring_view section, std::wstring_view key);
 
 // The INI text with section/key set to value (written as it stands).
 std::wstring ProfileUpdate(std::wstring_view content, std::wstring_view section, std::wstring_view key,

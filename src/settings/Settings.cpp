@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "common/PathHelpers.h"
 #include "common/Platform.h"
 #include "common/Text.h"
-#include "common/PathHelpers.h"
 #include "settings/ProfileFile.h"
 #include "settings/ProfileText.h"
 
@@ -74,9 +74,7 @@ bool ReadSetting(const BoolSetting& setting) {
   return ReadSettingBool(setting.section, setting.key, setting.defaultValue);
 }
 
-std::wstring ReadSetting(const StringSetting& setting) {
-  return ReadSettingString(setting.section, setting.key, L"");
-}
+std::wstring ReadSetting(const StringSetting& setting) { return ReadSettingString(setting.section, setting.key, L""); }
 
 bool WriteSetting(const IntSetting& setting, long long value) {
   return WriteSetting(setting.section, setting.key, std::to_wstring(ClampSetting(setting, value)));

@@ -4,11 +4,12 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+
 #include <wrl/client.h>
 
+#include "common/PathHelpers.h"
 #include "common/Product.h"
 #include "common/UniqueHandle_win.h"
-#include "common/PathHelpers.h"
 
 namespace moorlink {
 namespace {
@@ -24,7 +25,6 @@ struct CoTaskStringTraits {
   static bool Owns(Handle h) noexcept { return h != nullptr; }
   static void Close(Handle h) noexcept { CoTaskMemFree(h); }
 };
-
 
 }  // namespace
 

@@ -96,8 +96,8 @@ void SpeechPlayer::Speak(const std::wstring& text, const std::wstring& voiceName
   try {
     std::unique_ptr<PreparedSound> sound;
     const auto windows = voiceName.empty() ? windowsVoices.end() : windowsVoices.find(voiceName);
-    const auto style = (voiceName.empty() || windows != windowsVoices.end()) ? voicevoxStyles.end()
-                                                                              : voicevoxStyles.find(voiceName);
+    const auto style =
+        (voiceName.empty() || windows != windowsVoices.end()) ? voicevoxStyles.end() : voicevoxStyles.find(voiceName);
     if (style != voicevoxStyles.end()) {
       if (voicevox.Ready()) {
         const VoicevoxWav wav = voicevox.SynthesizeVoicevox(text, style->second);

@@ -1,7 +1,6 @@
 #include "speech/Voicevox.h"
 
 #include <cmath>
-
 #include <nlohmann/json.hpp>
 
 #include "common/Files.h"
@@ -64,8 +63,8 @@ void ReadVoicevoxMetas(std::string_view json, std::vector<VoicevoxVoice>& voices
         if (styleName == style.end() || !styleName->is_string() || id == style.end() || !ToStyleId(*id, styleId)) {
           return;
         }
-        voices.push_back({VoicevoxVoiceName(speakerName, Utf8ToWide(styleName->get_ref<const std::string&>())),
-                          styleId});
+        voices.push_back(
+            {VoicevoxVoiceName(speakerName, Utf8ToWide(styleName->get_ref<const std::string&>())), styleId});
       }
     }
   } catch (...) {

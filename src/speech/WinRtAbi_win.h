@@ -137,10 +137,10 @@ struct IVoiceInformation : IInspectable {
 struct ISpeechSynthesisStream : IInspectable {};
 
 struct ISpeechSynthesizer : IInspectable {
-  virtual HRESULT STDMETHODCALLTYPE SynthesizeTextToStreamAsync(HSTRING text,
-                                                                IAsyncOperation<ISpeechSynthesisStream*>** operation) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SynthesizeSsmlToStreamAsync(HSTRING ssml,
-                                                                IAsyncOperation<ISpeechSynthesisStream*>** operation) = 0;
+  virtual HRESULT STDMETHODCALLTYPE
+  SynthesizeTextToStreamAsync(HSTRING text, IAsyncOperation<ISpeechSynthesisStream*>** operation) = 0;
+  virtual HRESULT STDMETHODCALLTYPE
+  SynthesizeSsmlToStreamAsync(HSTRING ssml, IAsyncOperation<ISpeechSynthesisStream*>** operation) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_Voice(IVoiceInformation* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_Voice(IVoiceInformation** value) = 0;
 };
@@ -218,16 +218,18 @@ struct IMediaPlayer : IInspectable {
   virtual HRESULT STDMETHODCALLTYPE add_CurrentStateChanged(MediaPlayerEventHandler* value,
                                                             EventRegistrationToken* token) = 0;
   virtual HRESULT STDMETHODCALLTYPE remove_CurrentStateChanged(EventRegistrationToken token) = 0;
-  virtual HRESULT STDMETHODCALLTYPE add_PlaybackMediaMarkerReached(
-      ITypedEventHandler<IMediaPlayer*, IPlaybackMediaMarkerReachedEventArgs*>* value,
-      EventRegistrationToken* token) = 0;
+  virtual HRESULT STDMETHODCALLTYPE
+  add_PlaybackMediaMarkerReached(ITypedEventHandler<IMediaPlayer*, IPlaybackMediaMarkerReachedEventArgs*>* value,
+                                 EventRegistrationToken* token) = 0;
   virtual HRESULT STDMETHODCALLTYPE remove_PlaybackMediaMarkerReached(EventRegistrationToken token) = 0;
   virtual HRESULT STDMETHODCALLTYPE add_MediaPlayerRateChanged(
       ITypedEventHandler<IMediaPlayer*, IMediaPlayerRateChangedEventArgs*>* value, EventRegistrationToken* token) = 0;
   virtual HRESULT STDMETHODCALLTYPE remove_MediaPlayerRateChanged(EventRegistrationToken token) = 0;
-  virtual HRESULT STDMETHODCALLTYPE add_VolumeChanged(MediaPlayerEventHandler* value, EventRegistrationToken* token) = 0;
+  virtual HRESULT STDMETHODCALLTYPE add_VolumeChanged(MediaPlayerEventHandler* value,
+                                                      EventRegistrationToken* token) = 0;
   virtual HRESULT STDMETHODCALLTYPE remove_VolumeChanged(EventRegistrationToken token) = 0;
-  virtual HRESULT STDMETHODCALLTYPE add_SeekCompleted(MediaPlayerEventHandler* value, EventRegistrationToken* token) = 0;
+  virtual HRESULT STDMETHODCALLTYPE add_SeekCompleted(MediaPlayerEventHandler* value,
+                                                      EventRegistrationToken* token) = 0;
   virtual HRESULT STDMETHODCALLTYPE remove_SeekCompleted(EventRegistrationToken token) = 0;
   virtual HRESULT STDMETHODCALLTYPE add_BufferingStarted(MediaPlayerEventHandler* value,
                                                          EventRegistrationToken* token) = 0;
@@ -265,30 +267,30 @@ inline constexpr wchar_t kDataWriterClass[] = L"Windows.Storage.Streams.DataWrit
 // __uuidof for each interface (MinGW's emulation: a specialization at global scope).
 __CRT_UUID_DECL(moorlink::abi::IClosable, 0x30d5a829, 0x7fa4, 0x4026, 0x83, 0xbb, 0xd7, 0x5b, 0xae, 0x4e, 0xa9, 0x9e)
 __CRT_UUID_DECL(moorlink::abi::IAsyncInfo, 0x00000036, 0x0000, 0x0000, 0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
-__CRT_UUID_DECL(moorlink::abi::IOutputStream, 0x905a0fe6, 0xbc53, 0x11df, 0x8c, 0x49, 0x00, 0x1e, 0x4f, 0xc6, 0x86, 0xda)
+__CRT_UUID_DECL(moorlink::abi::IOutputStream, 0x905a0fe6, 0xbc53, 0x11df, 0x8c, 0x49, 0x00, 0x1e, 0x4f, 0xc6, 0x86,
+                0xda)
 __CRT_UUID_DECL(moorlink::abi::IRandomAccessStream, 0x905a0fe1, 0xbc53, 0x11df, 0x8c, 0x49, 0x00, 0x1e, 0x4f, 0xc6,
                 0x86, 0xda)
 __CRT_UUID_DECL(moorlink::abi::IContentTypeProvider, 0x97d098a5, 0x3b99, 0x4de9, 0x88, 0xa5, 0xe1, 0x1d, 0x2f, 0x50,
                 0xc7, 0x95)
 __CRT_UUID_DECL(moorlink::abi::IDataWriter, 0x64b89265, 0xd341, 0x4922, 0xb3, 0x8a, 0xdd, 0x4a, 0xf8, 0x80, 0x8c, 0x4e)
-__CRT_UUID_DECL(moorlink::abi::IDataWriterFactory, 0x338c67c2, 0x8b84, 0x4c2b, 0x9c, 0x50, 0x7b, 0x87, 0x67, 0x84,
-                0x7a, 0x1f)
-__CRT_UUID_DECL(moorlink::abi::IVoiceInformation, 0xb127d6a4, 0x1291, 0x4604, 0xaa, 0x9c, 0x83, 0x13, 0x40, 0x83,
-                0x35, 0x2c)
-__CRT_UUID_DECL(moorlink::abi::ISpeechSynthesisStream, 0x83e46e93, 0x244c, 0x4622, 0xba, 0x0b, 0x62, 0x29, 0xc4,
-                0xd0, 0xd6, 0x5d)
-__CRT_UUID_DECL(moorlink::abi::ISpeechSynthesizer, 0xce9f7c76, 0x97f4, 0x4ced, 0xad, 0x68, 0xd5, 0x1c, 0x45, 0x8e,
-                0x45, 0xc6)
-__CRT_UUID_DECL(moorlink::abi::IInstalledVoicesStatic, 0x7d526ecc, 0x7533, 0x4c3f, 0x85, 0xbe, 0x88, 0x8c, 0x2b,
-                0xae, 0xeb, 0xdc)
+__CRT_UUID_DECL(moorlink::abi::IDataWriterFactory, 0x338c67c2, 0x8b84, 0x4c2b, 0x9c, 0x50, 0x7b, 0x87, 0x67, 0x84, 0x7a,
+                0x1f)
+__CRT_UUID_DECL(moorlink::abi::IVoiceInformation, 0xb127d6a4, 0x1291, 0x4604, 0xaa, 0x9c, 0x83, 0x13, 0x40, 0x83, 0x35,
+                0x2c)
+__CRT_UUID_DECL(moorlink::abi::ISpeechSynthesisStream, 0x83e46e93, 0x244c, 0x4622, 0xba, 0x0b, 0x62, 0x29, 0xc4, 0xd0,
+                0xd6, 0x5d)
+__CRT_UUID_DECL(moorlink::abi::ISpeechSynthesizer, 0xce9f7c76, 0x97f4, 0x4ced, 0xad, 0x68, 0xd5, 0x1c, 0x45, 0x8e, 0x45,
+                0xc6)
+__CRT_UUID_DECL(moorlink::abi::IInstalledVoicesStatic, 0x7d526ecc, 0x7533, 0x4c3f, 0x85, 0xbe, 0x88, 0x8c, 0x2b, 0xae,
+                0xeb, 0xdc)
 __CRT_UUID_DECL(moorlink::abi::IMediaSource2, 0x2eb61048, 0x655f, 0x4c37, 0xb8, 0x13, 0xb4, 0xe4, 0x5d, 0xfa, 0x0a,
                 0xbe)
 __CRT_UUID_DECL(moorlink::abi::IMediaSourceStatics, 0xf77d6fa4, 0x4652, 0x410e, 0xb1, 0xd8, 0xe9, 0xa5, 0xe2, 0x45,
                 0xa4, 0x5c)
 __CRT_UUID_DECL(moorlink::abi::IMediaPlaybackSource, 0xef9dc2bc, 0x9317, 0x4696, 0xb0, 0x51, 0x2b, 0xad, 0x64, 0x31,
                 0x77, 0xb5)
-__CRT_UUID_DECL(moorlink::abi::IMediaPlayer, 0x381a83cb, 0x6fff, 0x499b, 0x8d, 0x64, 0x28, 0x85, 0xdf, 0xc1, 0x24,
-                0x9e)
+__CRT_UUID_DECL(moorlink::abi::IMediaPlayer, 0x381a83cb, 0x6fff, 0x499b, 0x8d, 0x64, 0x28, 0x85, 0xdf, 0xc1, 0x24, 0x9e)
 __CRT_UUID_DECL(moorlink::abi::IMediaPlayerSource2, 0x82449b9f, 0x7322, 0x4c0b, 0xb0, 0x3b, 0x3e, 0x69, 0xa4, 0x82,
                 0x60, 0xc5)
 // Parameterized: IVectorView<VoiceInformation>, IAsyncOperation<SpeechSynthesisStream> and its
@@ -301,9 +303,9 @@ __CRT_UUID_DECL(moorlink::abi::ISpeechSynthesisStreamCompletedHandler, 0xc972b99
                 0xc3, 0xdf, 0x51, 0xd0, 0x92)
 __CRT_UUID_DECL(moorlink::abi::IUInt32Operation, 0xef60385f, 0xbe78, 0x584b, 0xaa, 0xef, 0x78, 0x29, 0xad, 0xa2, 0xb0,
                 0xde)
-__CRT_UUID_DECL(moorlink::abi::IUInt32CompletedHandler, 0x9343b6e7, 0xe3d2, 0x5e4a, 0xab, 0x2d, 0x2b, 0xce, 0x49,
-                0x19, 0xa6, 0xa4)
-__CRT_UUID_DECL(moorlink::abi::MediaPlayerEventHandler, 0xf1a6a51e, 0xd078, 0x5c40, 0xba, 0x3f, 0x34, 0x88, 0x70,
-                0xba, 0x5c, 0x87)
-__CRT_UUID_DECL(moorlink::abi::MediaPlayerFailedEventHandler, 0x362c45a7, 0x3a0a, 0x5e27, 0x99, 0xce, 0xcf, 0xf6,
-                0xd1, 0xb7, 0x70, 0xe1)
+__CRT_UUID_DECL(moorlink::abi::IUInt32CompletedHandler, 0x9343b6e7, 0xe3d2, 0x5e4a, 0xab, 0x2d, 0x2b, 0xce, 0x49, 0x19,
+                0xa6, 0xa4)
+__CRT_UUID_DECL(moorlink::abi::MediaPlayerEventHandler, 0xf1a6a51e, 0xd078, 0x5c40, 0xba, 0x3f, 0x34, 0x88, 0x70, 0xba,
+                0x5c, 0x87)
+__CRT_UUID_DECL(moorlink::abi::MediaPlayerFailedEventHandler, 0x362c45a7, 0x3a0a, 0x5e27, 0x99, 0xce, 0xcf, 0xf6, 0xd1,
+                0xb7, 0x70, 0xe1)

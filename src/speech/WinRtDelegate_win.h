@@ -4,11 +4,11 @@
 // so the runtime calls it on whatever thread it likes without marshaling.
 #include <windows.h>
 #include <objidl.h>
-#include <wrl/client.h>
 
 #include <atomic>
 #include <functional>
 #include <utility>
+#include <wrl/client.h>
 
 namespace moorlink {
 

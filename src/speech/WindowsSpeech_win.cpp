@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <roapi.h>
 #include <winstring.h>
-#include <wrl/client.h>
 
 #include <condition_variable>
 #include <cstdint>
@@ -17,6 +16,7 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+#include <wrl/client.h>
 
 #include "common/UniqueHandle_win.h"
 #include "speech/WinRtAbi_win.h"
@@ -303,8 +303,11 @@ class WindowsSpeechBackend final : public SpeechBackend {
     endedRegistered_ = true;
 
     ComPtr<abi::MediaPlayerFailedEventHandler> failed =
-        WinRtDelegate<abi::MediaPlayerFailedEventHandler, abi::IMediaPlayer*, abi::IMediaPlayerFailedEventArgs*>::Create(
-            [slot](abi::IMediaPlayer*, abi::IMediaPlayerFailedEventArgs*) { slot->Call(); });
+        WinRtDelegate<abi::MediaPlayerFailedEventHandler, abi::IMediaPlayer*,
+                      abi::IMediaPlayerFailedEventArgs*>::Create([slot](abi::IMediaPlayer*,
+                                                                        abi::IMediaPlayerFailedEventArgs*) {
+          slot->Call();
+        });
     // The end event alone is enough for the wait; without this one a failed sound is
     // only heard of at the next stop, which is better than no speech at all.
     failedRegistered_ = SUCCEEDED(player_->add_MediaFailed(failed.Get(), &failedToken_));

@@ -9,12 +9,12 @@
 #include <mutex>
 #include <thread>
 
+#include "app/MonitorWiring_win.h"
+#include "common/PathHelpers.h"
 #include "common/Text.h"
 #include "log/LogWriter.h"
-#include "common/PathHelpers.h"
 #include "monitor/MonitorController.h"
 #include "monitor/MonitorRun.h"
-#include "app/MonitorWiring_win.h"
 #include "settings/Settings.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <string>
 #include <utility>
 
+#include "common/PathHelpers.h"
 #include "common/Text.h"
 #include "log/LogWriter.h"
-#include "common/PathHelpers.h"
 #include "notify/Notify_win.h"
 #include "notify/TrayIconRecord_win.h"
 #include "settings/Settings.h"
@@ -103,8 +103,8 @@ BOOL CALLBACK FindStatic(HWND child, LPARAM param) {
 
 void Screenshot(const std::wstring& name) {
   Record(L"ready " + name);
-  HANDLE ready = CreateFileW((g_folder + L"\\" + name + L".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             0, nullptr);
+  HANDLE ready =
+      CreateFileW((g_folder + L"\\" + name + L".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
   const auto end = Clock::now() + std::chrono::seconds(30);
   while (!Exists(g_folder + L"\\" + name + L".shot") && Clock::now() < end) Pump(50);
@@ -134,8 +134,8 @@ int wmain() {
 
   std::shared_ptr<SpeechPlayer> player;
   const long long constructUs = MicrosecondsOf([&player] {
-    player = std::make_shared<SpeechPlayer>(CreateWindowsSpeechBackend(), ExeFolderPath(), BindVoicevoxLibrary,
-                                            WriteLog);
+    player =
+        std::make_shared<SpeechPlayer>(CreateWindowsSpeechBackend(), ExeFolderPath(), BindVoicevoxLibrary, WriteLog);
   });
   Record(L"player " + std::to_wstring(constructUs) + L" us, " + std::to_wstring(player->VoiceNames().size()) +
          L" voices");
@@ -173,8 +173,8 @@ int wmain() {
   // A balloon, mode 0.
   const std::wstring outage = L"Wi-Fiの切断を検知しました。再接続を試みます。";
   WriteSetting(keys::NotifyMode, 0);
-  Record(L"balloon call " + std::to_wstring(MicrosecondsOf([&] { NotifyUser(outage, L"切断検知", NotifyKind::Warning); })) +
-         L" us");
+  Record(L"balloon call " +
+         std::to_wstring(MicrosecondsOf([&] { NotifyUser(outage, L"切断検知", NotifyKind::Warning); })) + L" us");
   if (HWND tip = WaitForWindow(L"tooltips_class32", outage, kShowWithinMs)) {
     Record(L"balloon shown " + TextOf(tip));
     Screenshot(L"balloon");

@@ -98,8 +98,7 @@ HWND ChildById(HWND window, int id) {
 }
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
-  std::printf("%d %s %s\n", GetDlgCtrlID(child), WideToUtf8(ClassOf(child)).c_str(),
-              WideToUtf8(TextOf(child)).c_str());
+  std::printf("%d %s %s\n", GetDlgCtrlID(child), WideToUtf8(ClassOf(child)).c_str(), WideToUtf8(TextOf(child)).c_str());
   return TRUE;
 }
 
@@ -163,7 +162,8 @@ void PrintRows(HWND list) {
     LVITEMW item;
     wchar_t text[512];
   };
-  auto* lent = process ? static_cast<Lent*>(VirtualAllocEx(process, nullptr, sizeof(Lent), MEM_COMMIT, PAGE_READWRITE)) : nullptr;
+  auto* lent = process ? static_cast<Lent*>(VirtualAllocEx(process, nullptr, sizeof(Lent), MEM_COMMIT, PAGE_READWRITE))
+                       : nullptr;
   if (!lent) return;
   const int columns = static_cast<int>(SendMessageW(ListView_GetHeader(list), HDM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < ListView_GetItemCount(list); ++row) {
@@ -197,7 +197,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring action = argv[1];
   auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
 
-  if (action == L"wait" || action == L"gone") return WaitFor(arg(2), arg(3), _wtoi(arg(4).c_str()), action == L"wait") ? 0 : 1;
+  if (action == L"wait" || action == L"gone")
+    return WaitFor(arg(2), arg(3), _wtoi(arg(4).c_str()), action == L"wait") ? 0 : 1;
   if (action == L"command" || action == L"tray" || action == L"delete-icon" || action == L"taskbar-created" ||
       action == L"cancel-menu" || action == L"power" || action == L"endsession" || action == L"kill") {
     HWND main = MainWindow();
@@ -214,7 +215,8 @@ int wmain(int argc, wchar_t** argv) {
     DWORD_PTR answer = 0;
     if (action == L"endsession" &&
         (!SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer) ||
-         !answer || !SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, nullptr))) {
+         !answer ||
+         !SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, nullptr))) {
       return 1;
     }
     // Ended hard, as Windows ends a process after the session's end.

@@ -44,13 +44,13 @@ class FakeMonitor {
 
   // Scenario.
   MonitorSettings settings;
-  bool notifyOnReconnect = false;  // read at each announcement
-  int revivalSeconds = 1200;       // 0: no revival
-  WallSeconds wallShift = 0;       // the wall clock set forward (or back) by this much
+  bool notifyOnReconnect = false;   // read at each announcement
+  int revivalSeconds = 1200;        // 0: no revival
+  WallSeconds wallShift = 0;        // the wall clock set forward (or back) by this much
   std::set<std::wstring> profiles;  // saved profile names, compared exactly
   std::wstring connectedSsid;
   SsidQueryResult connectedResult = SsidQueryResult::Connected;  // NotConnected when the SSID is empty
-  std::vector<std::wstring> networkNames;  // the connected networks' names, not gated
+  std::vector<std::wstring> networkNames;                        // the connected networks' names, not gated
   // The WLAN service's state by whole seconds since T.
   std::function<WifiReadiness(int64_t second)> readiness = [](int64_t) { return WifiReadiness::Unknown; };
   std::wstring preferredSsid;
@@ -59,18 +59,18 @@ class FakeMonitor {
   int64_t start = 5 * 3600 * kSecond;  // the system has been up for hours
   // Whether the ping started at this many whole seconds after T is answered.
   std::function<bool(int64_t second)> answers = [](int64_t) { return true; };
-  bool commandsEnd = true;         // a command clears ReconnectCommandBusy when it ends
-  int threadStartFailures = 0;     // how many thread starts fail first
+  bool commandsEnd = true;                 // a command clears ReconnectCommandBusy when it ends
+  int threadStartFailures = 0;             // how many thread starts fail first
   std::function<void()> threadStartThrow;  // a failing start calls this (to throw) before returning false
-  int trayIconFailures = 0;        // how many SetTrayIcon calls fail first
+  int trayIconFailures = 0;                // how many SetTrayIcon calls fail first
   // Called after every sleep with the seconds since T; may set StopRequested or change settings.
   std::function<void(double second)> afterSleep;
   std::function<void()> onPing;
 
   // Records.
-  std::vector<Stamped> pings;      // target
-  std::vector<Stamped> launches;   // ssid passed to the command
-  std::vector<Stamped> icons;      // "100", ... for every SetTrayIcon call
+  std::vector<Stamped> pings;     // target
+  std::vector<Stamped> launches;  // ssid passed to the command
+  std::vector<Stamped> icons;     // "100", ... for every SetTrayIcon call
   std::vector<std::wstring> tips;
   std::vector<LoggedLine> logs;
   std::vector<Notification> notifications;
@@ -78,7 +78,7 @@ class FakeMonitor {
   std::vector<OutageRecord> outages;  // rows recorded; wall time is 1'800'000'000 + seconds since T
   std::vector<MonitoredSpan> spans;
   std::vector<std::wstring> order;  // every outward call, in order, by a short name
-  double endedAt = -1;               // time of the last recorded call
+  double endedAt = -1;              // time of the last recorded call
 
   MonitorPorts Ports();
   // Runs MonitorRun with MonitorRunning set as the controller would.

@@ -117,8 +117,8 @@ void JtalkDelete(OpenJtalkRc* d) {
 }
 }  // extern "C"
 
-const VoicevoxApi kFakeApi{MakeLoadOptions, LoadOnce,    JtalkNew, MakeInitOptions, SynthesizerNew,
-                           ModelOpen,       CreateMetas, JsonFree, LoadModel,       ModelDelete,
+const VoicevoxApi kFakeApi{MakeLoadOptions, LoadOnce,    JtalkNew, MakeInitOptions,   SynthesizerNew,
+                           ModelOpen,       CreateMetas, JsonFree, LoadModel,         ModelDelete,
                            MakeTtsOptions,  Tts,         WavFree,  SynthesizerDelete, JtalkDelete};
 
 }  // namespace

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,7 +34,7 @@ class FakeSpeechBackend : public SpeechBackend {
   std::vector<InstalledVoice> voices;
   std::vector<SpeechStartupFailure> failures;
   bool canPlay = true;
-  int32_t synthesisError = 0;       // thrown by SynthesizeText when not 0
+  int32_t synthesisError = 0;             // thrown by SynthesizeText when not 0
   std::function<void()> duringSynthesis;  // runs inside SynthesizeText and SoundFromWav
 
   std::vector<SpeechStartupFailure> StartupFailures() const override { return failures; }
@@ -53,13 +53,13 @@ class FakeSpeechBackend : public SpeechBackend {
 
 // The fake VOICEVOX library: one per process, reset by each test.
 struct FakeVoicevoxLibrary {
-  std::vector<std::string> calls;              // function names (and arguments) in call order
-  std::set<std::string> failing;               // functions that return 1 (or null)
-  std::map<std::string, std::string> metas;    // model file name -> metadata JSON
-  std::map<std::string, int> liveHandles;      // "dictionary", "synthesizer", "model" -> count
+  std::vector<std::string> calls;            // function names (and arguments) in call order
+  std::set<std::string> failing;             // functions that return 1 (or null)
+  std::map<std::string, std::string> metas;  // model file name -> metadata JSON
+  std::map<std::string, int> liveHandles;    // "dictionary", "synthesizer", "model" -> count
   std::string lastDictionaryPath;
-  std::string lastText;      // "<text>#<style id>" of the last synthesis
-  std::string openedModel;   // file name of the model opened last
+  std::string lastText;                                   // "<text>#<style id>" of the last synthesis
+  std::string openedModel;                                // file name of the model opened last
   std::function<void(const std::string& kind)> onDelete;  // runs as each handle is deleted
 
   static FakeVoicevoxLibrary& Instance();

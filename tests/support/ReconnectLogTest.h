@@ -3,7 +3,6 @@
 // file: settings with logging on, a log folder in a temporary place, a fixed clock, and the
 // busy flag set as the monitor run sets it before it starts a command.
 #include <gtest/gtest.h>
-
 #include <string>
 
 #include "common/Text.h"

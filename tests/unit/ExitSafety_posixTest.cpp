@@ -1,15 +1,15 @@
 // Threads left running at exit (a reconnect command, a message box, speech) keep logging,
 // reading settings and notifying while the process's static destructors run.
-#include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
 
 #include "common/Text.h"

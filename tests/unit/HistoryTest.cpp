@@ -1,19 +1,18 @@
-#include "log/History.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <gtest/gtest.h>
 
 #include "common/Text.h"
+#include "log/History.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
 namespace moorlink::test {
 namespace {
 
-const std::string kHead = std::string(kHistoryBom) + "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット\r\n";
+const std::string kHead =
+    std::string(kHistoryBom) + "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット\r\n";
 constexpr WallSeconds kT = 1796731503;  // 2026/12/08 21:05:03 in Japan
 constexpr WallSeconds kYear = 365 * 86400;
 
@@ -53,13 +52,27 @@ TEST_F(HistoryTest, RowsAreWrittenAsDocumentedAndHostileSsidsComeBackExactly) {
             "切断,2026/12/08 21:05:03,2026/12/09 21:05:03,86400,,127.0.0.1,0,Windows終了（上限で中止）,+09:00\r\n");
   EXPECT_EQ(FormatHistoryRow(MonitoredSpan{kT, kT, L"Home", L"10.0.0.1"}),
             "監視,2026/12/08 21:05:03,2026/12/08 21:05:03,0,Home,10.0.0.1,,,+09:00\r\n");
-  const struct { std::wstring ssid; std::string field; } cases[] = {
-      {L"a\"b", "\"a\"\"b\""}, {L"\"", "\"\"\"\""}, {L"a,b", "\"a,b\""}, {L"x\r\ny", "\"x\r\ny\""},
-      {L"\n\n", "\"\n\n\""}, {L" lead", "\" lead\""}, {L"trail ", "\"trail \""}, {L"+1", "\"+1\""}, {L"-", "\"-\""},
-      {L"=cmd|' /C calc'!A0", "\"=cmd|' /C calc'!A0\""}, {L"@x", "\"@x\""}, {L"\tt", "\"\tt\""}, {L"", ""},
-      {L"\U0001F600ホーム", "\xF0\x9F\x98\x80ホーム"}, {L"\uFFFD\uFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"},
-      {std::wstring(L"n\0l", 3), std::string("n\0l", 3)},
-      {L"a\"\",,\"\r", "\"a\"\"\"\",,\"\"\r\""}, {L"in side", "in side"}};
+  const struct {
+    std::wstring ssid;
+    std::string field;
+  } cases[] = {{L"a\"b", "\"a\"\"b\""},
+               {L"\"", "\"\"\"\""},
+               {L"a,b", "\"a,b\""},
+               {L"x\r\ny", "\"x\r\ny\""},
+               {L"\n\n", "\"\n\n\""},
+               {L" lead", "\" lead\""},
+               {L"trail ", "\"trail \""},
+               {L"+1", "\"+1\""},
+               {L"-", "\"-\""},
+               {L"=cmd|' /C calc'!A0", "\"=cmd|' /C calc'!A0\""},
+               {L"@x", "\"@x\""},
+               {L"\tt", "\"\tt\""},
+               {L"", ""},
+               {L"\U0001F600ホーム", "\xF0\x9F\x98\x80ホーム"},
+               {L"\uFFFD\uFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+               {std::wstring(L"n\0l", 3), std::string("n\0l", 3)},
+               {L"a\"\",,\"\r", "\"a\"\"\"\",,\"\"\r\""},
+               {L"in side", "in side"}};
   std::string file = kHead;
   HistoryRows expected;
   for (const auto& c : cases) {
@@ -84,7 +97,10 @@ TEST_F(HistoryTest, ForeignLinesAreSkippedWhenReadAndKeptWhenPruned) {
   const std::string foreign[] = {"切断,2026/13/01 00:00:00,2026/13/01 00:00:01,1,a,b,0,回復\r\n",
                                  "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,a,b,0,回復,+09:00,extra\r\n",
                                  "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,a,b,0,壊れた\r\n",
-                                 "hello, \"world\n", "\"open quote,\n", "\r\n", "x\"y\r\n"};
+                                 "hello, \"world\n",
+                                 "\"open quote,\n",
+                                 "\r\n",
+                                 "x\"y\r\n"};
   // The open quote must not swallow the rows after it.
   const std::string body = now + foreign[0] + tooOld + foreign[1] + foreign[2] + foreign[3] + foreign[4] + excel +
                            foreign[6] + foreign[5] + yearOld + "切断,2026/12/08 21:05:03,2026/12";
@@ -95,7 +111,7 @@ TEST_F(HistoryTest, ForeignLinesAreSkippedWhenReadAndKeptWhenPruned) {
     EXPECT_EQ(rows.outages, (std::vector<OutageRecord>{{kT, kT + 133, L"Home", L"1.1.1.1", 3},
                                                        {kT - kYear, kT - kYear + 132, L"Home", L"1.1.1.1", 1}}));
     EXPECT_EQ(rows.spans, (std::vector<MonitoredSpan>{{kT - 3, kT + 3597, L"Home", L"1.1.1.1"},
-                                                     {kT - kYear, kT - kYear + 133, L"Home", L"1.1.1.1"}}));
+                                                      {kT - kYear, kT - kYear + 133, L"Home", L"1.1.1.1"}}));
     const std::string pruned = PruneHistory(file, nowSeconds);
     EXPECT_EQ(pruned, kHead + now + foreign[0] + foreign[1] + foreign[2] + foreign[3] + foreign[4] + excel +
                           foreign[6] + foreign[5] + yearOld + "切断,2026/12/08 21:05:03,2026/12\r\n");
@@ -128,11 +144,12 @@ TEST_F(HistoryTest, AnyProfileNameIsWrittenAndReadAndALongerTextCut) {
     while (n-- > 0) text += unit;
     return text;
   };
-  const struct { std::wstring written, read; } cases[] = {
-      {times(L"漢", 90), times(L"漢", 90)},                    // 270 bytes
-      {times(L"漢", 341) + L"a", times(L"漢", 341) + L"a"},    // 1024 bytes, the limit
-      {times(L"漢", 342), times(L"漢", 341)},                  // cut before the character that does not fit
-      {times(L"\U0001F600", 257), times(L"\U0001F600", 256)}};
+  const struct {
+    std::wstring written, read;
+  } cases[] = {{times(L"漢", 90), times(L"漢", 90)},                  // 270 bytes
+               {times(L"漢", 341) + L"a", times(L"漢", 341) + L"a"},  // 1024 bytes, the limit
+               {times(L"漢", 342), times(L"漢", 341)},                // cut before the character that does not fit
+               {times(L"\U0001F600", 257), times(L"\U0001F600", 256)}};
   for (const auto& c : cases) {
     OutageRecord read{kT, kT + 1, c.read, c.read, 1};
     EXPECT_EQ(ParseHistory(FormatHistoryRow(OutageRecord{kT, kT + 1, c.written, c.written, 1})).outages,
@@ -143,16 +160,18 @@ TEST_F(HistoryTest, AnyProfileNameIsWrittenAndReadAndALongerTextCut) {
 TEST_F(HistoryTest, PruningBelievesNoClockFarBeyondTheNewestRow) {
   const std::string older = FormatHistoryRow(MonitoredSpan{kT - 340 * 86400, kT - 340 * 86400, L"Home", L""});
   const std::string newest = FormatHistoryRow(OutageRecord{kT, kT + 10, L"Home", L"127.0.0.1", 1});
-  const struct { WallSeconds now; std::string kept; } cases[] = {
-      {kT + 20 * 86400, older + newest}, {kT + 26 * 86400, newest}, {kT + 2 * kYear, newest}};
+  const struct {
+    WallSeconds now;
+    std::string kept;
+  } cases[] = {{kT + 20 * 86400, older + newest}, {kT + 26 * 86400, newest}, {kT + 2 * kYear, newest}};
   for (const auto& c : cases) EXPECT_EQ(PruneHistory(kHead + older + newest, c.now), kHead + c.kept) << c.now;
 }
 
 TEST_F(HistoryTest, ViewArithmetic) {
-  const std::pair<int64_t, std::wstring> durations[] = {
-      {-5, L"0秒"},     {0, L"0秒"},       {45, L"45秒"},         {60, L"1分"},          {133, L"2分13秒"},
-      {3599, L"59分59秒"}, {3600, L"1時間"}, {3959, L"1時間5分"}, {86399, L"23時間59分"}, {86400, L"1日"},
-      {273600, L"3日4時間"}, {273659, L"3日4時間"}};
+  const std::pair<int64_t, std::wstring> durations[] = {{-5, L"0秒"},     {0, L"0秒"},           {45, L"45秒"},
+                                                        {60, L"1分"},     {133, L"2分13秒"},     {3599, L"59分59秒"},
+                                                        {3600, L"1時間"}, {3959, L"1時間5分"},   {86399, L"23時間59分"},
+                                                        {86400, L"1日"},  {273600, L"3日4時間"}, {273659, L"3日4時間"}};
   for (const auto& [seconds, text] : durations) EXPECT_EQ(DurationText(seconds), text) << seconds;
 
   using S = SlotState;
@@ -166,8 +185,10 @@ TEST_F(HistoryTest, ViewArithmetic) {
   EXPECT_EQ(HistorySlots(rows, 100, 130, 3), (std::vector<S>{S::Outage, S::Outage, S::Answered}));
   EXPECT_EQ(HistorySlots(rows, 0, 400, 0), std::vector<S>{});
   EXPECT_EQ(HistorySlots(rows, 400, 400, 4), std::vector<S>{});
-  const struct { WallSeconds from, to; std::optional<double> percent; } cases[] = {
-      {0, 400, 88.0}, {100, 200, 60.0}, {150, 300, std::nullopt}, {95, 115, 0.0}, {-1000, 50, 100.0}};
+  const struct {
+    WallSeconds from, to;
+    std::optional<double> percent;
+  } cases[] = {{0, 400, 88.0}, {100, 200, 60.0}, {150, 300, std::nullopt}, {95, 115, 0.0}, {-1000, 50, 100.0}};
   for (const auto& c : cases) EXPECT_EQ(AvailabilityPercent(rows, c.from, c.to), c.percent) << c.from;
   // An outage carried across the unmonitored wait for a revival (100-200).
   const HistoryRows carried{{{50, 250, L"", L""}}, {{0, 100, L"", L""}, {200, 300, L"", L""}}};

@@ -1,7 +1,7 @@
-#include "app/HistoryView.h"
-
-#include <gtest/gtest.h>
 #include <ctime>
+#include <gtest/gtest.h>
+
+#include "app/HistoryView.h"
 
 namespace moorlink {
 namespace {
@@ -24,7 +24,7 @@ TEST(HistoryView, AxesFollowLocalTime) {
   EXPECT_EQ(tokyo.front(), (AxisMark{2.0 / 168, L"12/2(水)"}));  // Tokyo's midnight is 15:00 UTC
   EXPECT_EQ(tokyo.back().label, L"12/8(火)");
   const std::vector<AxisMark> day = DayAxis(DayStrip(kTuesdayNoonUtc), Zone(5 * 60 + 30));
-  ASSERT_EQ(day.size(), 24u);  // half-hour zone: local hours fall between the slots' hours
+  ASSERT_EQ(day.size(), 24u);                        // half-hour zone: local hours fall between the slots' hours
   EXPECT_EQ(day[0], (AxisMark{1.0 / 96, L"18時"}));  // 12:30 UTC, a quarter after the strip's start
   int labelled = 0;
   for (const AxisMark& mark : day) labelled += mark.label.empty() ? 0 : 1;

@@ -1,15 +1,13 @@
-#include "monitor/IcmpProbe.h"
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <new>
 #include <stdexcept>
 #include <string>
 
 #include "common/Text.h"
 #include "log/LogWriter.h"
+#include "monitor/IcmpProbe.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -26,23 +24,38 @@ TEST(DescribeEchoTest, EveryOutcome) {
     std::wstring message;
   };
   const Case cases[] = {
-      {L"192.168.0.1", {.kind = Kind::Reply, .roundTripMs = 3, .dataSize = 5, .ttl = 64}, L"成功",
+      {L"192.168.0.1",
+       {.kind = Kind::Reply, .roundTripMs = 3, .dataSize = 5, .ttl = 64},
+       L"成功",
        L"192.168.0.1 からの応答: バイト数=5 時間=3ms TTL=64"},
-      {L"10.0.0.1", {.kind = Kind::Reply, .roundTripMs = 0, .dataSize = 5, .ttl = 128}, L"成功",
+      {L"10.0.0.1",
+       {.kind = Kind::Reply, .roundTripMs = 0, .dataSize = 5, .ttl = 128},
+       L"成功",
        L"10.0.0.1 からの応答: バイト数=5 時間=0ms TTL=128"},
       // Only the kind decides: a stale error code on a reply is not looked at.
       {L"1.1.1.1",
        {.kind = Kind::Reply, .roundTripMs = 4294967295u, .dataSize = 65535, .ttl = 255, .errorCode = kIpReqTimedOut},
-       L"成功", L"1.1.1.1 からの応答: バイト数=65535 時間=4294967295ms TTL=255"},
-      {L"172.16.0.1", {.kind = Kind::Reply, .status = 11003, .dataSize = 5, .ttl = 250}, L"エラー",
+       L"成功",
+       L"1.1.1.1 からの応答: バイト数=65535 時間=4294967295ms TTL=255"},
+      {L"172.16.0.1",
+       {.kind = Kind::Reply, .status = 11003, .dataSize = 5, .ttl = 250},
+       L"エラー",
        L"172.16.0.1 からの応答: エラー (Status=11003)"},
-      {L"172.16.0.1", {.kind = Kind::Reply, .status = 4294967295u}, L"エラー",
+      {L"172.16.0.1",
+       {.kind = Kind::Reply, .status = 4294967295u},
+       L"エラー",
        L"172.16.0.1 からの応答: エラー (Status=4294967295)"},
-      {L"192.168.0.254", {.kind = Kind::Failed, .errorCode = 11010}, L"タイムアウト",
+      {L"192.168.0.254",
+       {.kind = Kind::Failed, .errorCode = 11010},
+       L"タイムアウト",
        L"192.168.0.254 からの応答: 要求がタイムアウトしました。"},
-      {L"192.168.0.254", {.kind = Kind::Failed, .errorCode = 11050}, L"エラー",
+      {L"192.168.0.254",
+       {.kind = Kind::Failed, .errorCode = 11050},
+       L"エラー",
        L"192.168.0.254 への Ping 失敗 (エラーコード: 11050)"},
-      {L"192.168.0.254", {.kind = Kind::Failed, .errorCode = 0}, L"エラー",
+      {L"192.168.0.254",
+       {.kind = Kind::Failed, .errorCode = 0},
+       L"エラー",
        L"192.168.0.254 への Ping 失敗 (エラーコード: 0)"},
       {L"192.168.0.254", {.kind = Kind::NoHandle}, L"エラー", L"ICMPハンドルの作成に失敗しました。"},
   };
@@ -127,8 +140,8 @@ TEST_F(PingOnceTest, EveryPathWritesExactlyOnePingLine) {
       {"failed", L"127.0.0.1", answer({.kind = Kind::Failed, .errorCode = 5}), false},
       {"no handle", L"127.0.0.1", answer({.kind = Kind::NoHandle}), false},
       {"unknown kind", L"127.0.0.1", answer({.kind = static_cast<Kind>(7)}), false},
-      {"out of memory", L"127.0.0.1", [](const std::array<uint8_t, 4>&, uint32_t) -> EchoResult { throw std::bad_alloc(); },
-       false},
+      {"out of memory", L"127.0.0.1",
+       [](const std::array<uint8_t, 4>&, uint32_t) -> EchoResult { throw std::bad_alloc(); }, false},
       {"other exception", L"127.0.0.1",
        [](const std::array<uint8_t, 4>&, uint32_t) -> EchoResult { throw std::runtime_error("probe"); }, false},
       {"no sender", L"127.0.0.1", EchoSender(), false},

@@ -1,19 +1,18 @@
 // The raw-socket echo against scripted ICMP traffic. A responder thread waits for the
 // probe's request on a loopback that ignores echo requests and plays its script: replies,
 // errors and packets meant for someone else. ctest runs these inside a network namespace.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
 #include <vector>
 
@@ -148,7 +147,8 @@ TEST_F(IcmpProbeSilencedLoopbackRaw, ErrorsQuotingOurRequestCarryTheirStatus) {
   for (const Case& c : cases) {
     EchoResult result;
     {
-      Responder responder([&c](const Request& r) { SendFrom("127.0.0.5", 250, Icmp(c.type, c.code, 0, 0, r.Quote())); });
+      Responder responder(
+          [&c](const Request& r) { SendFrom("127.0.0.5", 250, Icmp(c.type, c.code, 0, 0, r.Quote())); });
       result = SendIcmpEcho(kLoopback, 2000);
     }
     EXPECT_EQ(result.kind, EchoResult::Kind::Reply) << int(c.type) << "/" << int(c.code);

@@ -2,12 +2,11 @@
 // the picture at 128 and 256 px, 32 bits per pixel with a real alpha channel, on the colour
 // of their state. scripts/make-icons stores the 256-px frame as PNG (decoded here with
 // libpng in the native build) and the others as uncompressed bitmaps, read here directly.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -21,7 +20,10 @@ namespace {
 
 enum class Hue { Blue, Amber, Red };
 
-struct IconFile { const char* name; Hue background; };
+struct IconFile {
+  const char* name;
+  Hue background;
+};
 
 std::uint32_t Le(const std::vector<unsigned char>& b, std::size_t at, int bytes) {
   std::uint32_t v = 0;
@@ -59,8 +61,7 @@ std::vector<unsigned char> Pixels(const std::vector<unsigned char>& f, int i, in
 }
 
 TEST(IconFiles, SevenFramesWithAlphaOnTheStateColourAndTheStatesDifferInShape) {
-  const IconFile icons[] = {
-      {"icon100.ico", Hue::Blue}, {"icon101.ico", Hue::Amber}, {"icon102.ico", Hue::Red}};
+  const IconFile icons[] = {{"icon100.ico", Hue::Blue}, {"icon101.ico", Hue::Amber}, {"icon102.ico", Hue::Red}};
   const int sizes[] = {16, 20, 24, 32, 48, 128, 256};
   std::vector<bool> glyph[3][5];  // the white pixels of each state's small frames
   for (int s = 0; s < 3; ++s) {
@@ -70,7 +71,7 @@ TEST(IconFiles, SevenFramesWithAlphaOnTheStateColourAndTheStatesDifferInShape) {
     ASSERT_TRUE(in.is_open());
     const std::vector<unsigned char> f{std::istreambuf_iterator<char>(in), {}};
     ASSERT_GE(f.size(), 6u + 7 * 16);
-    EXPECT_EQ(Le(f, 0, 4), 0x10000u);    // reserved 0, type 1 (icon, not cursor)
+    EXPECT_EQ(Le(f, 0, 4), 0x10000u);  // reserved 0, type 1 (icon, not cursor)
     ASSERT_EQ(Le(f, 4, 2), 7u);
     EXPECT_EQ(Le(f, 6 + 6 * 16 + 8, 4) + Le(f, 6 + 6 * 16 + 12, 4), f.size());  // the PNG ends the file
     for (int i = 0; i < 7; ++i) {

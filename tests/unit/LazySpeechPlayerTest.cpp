@@ -1,12 +1,10 @@
-#include "speech/LazySpeechPlayer.h"
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <gtest/gtest.h>
 #include <thread>
 
+#include "speech/LazySpeechPlayer.h"
 #include "speech/SpeechPlayer.h"
 
 namespace moorlink {

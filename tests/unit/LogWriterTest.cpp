@@ -1,15 +1,13 @@
-#include "log/LogWriter.h"
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
-#include "common/Text.h"
 #include "common/PathHelpers.h"
+#include "common/Text.h"
+#include "log/LogWriter.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -49,9 +47,10 @@ class LogWriterTest : public ::testing::Test {
 TEST_F(LogWriterTest, FirstLineOfADayHasTheMarkAndTheSecondDoesNot) {
   WriteLog(LogCategory::Process, L"ソフト起動", L"本ソフトが起動されました。");
   EXPECT_EQ(ReadFileBytes(File()),
-            kBom + "[08:03:07.045][Process][\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88\xE8\xB5\xB7\xE5\x8B\x95]"
-                   "\xE6\x9C\xAC\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88\xE3\x81\x8C\xE8\xB5\xB7\xE5\x8B\x95\xE3\x81\x95"
-                   "\xE3\x82\x8C\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82\r\n");
+            kBom +
+                "[08:03:07.045][Process][\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88\xE8\xB5\xB7\xE5\x8B\x95]"
+                "\xE6\x9C\xAC\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88\xE3\x81\x8C\xE8\xB5\xB7\xE5\x8B\x95\xE3\x81\x95"
+                "\xE3\x82\x8C\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82\r\n");
   g_fakeMs = 46;
   WriteLog(LogCategory::Other, L"", L"");
   const std::string bytes = ReadFileBytes(File());
@@ -209,11 +208,23 @@ TEST(LogLineTest, FormatsExactBytes) {
   const Case cases[] = {
       {"padding", LogCategory::Ping, L"a", L"b", {2026, 1, 5, 9, 5, 3, 7}, "[09:05:03.007][Ping][a]b\r\n"},
       {"widest", LogCategory::Netsh, L"", L"", {2026, 1, 5, 23, 59, 59, 999}, "[23:59:59.999][Netsh][]\r\n"},
-      {"line breaks removed", LogCategory::Other, L"a\r\nb", L"\r\n", {2026, 1, 5, 0, 0, 0, 0},
+      {"line breaks removed",
+       LogCategory::Other,
+       L"a\r\nb",
+       L"\r\n",
+       {2026, 1, 5, 0, 0, 0, 0},
        "[00:00:00.000][Other][ab]\r\n"},
-      {"other control characters stay", LogCategory::Monitor, L"\t", L"x\u0001y", {2026, 1, 5, 1, 2, 3, 4},
+      {"other control characters stay",
+       LogCategory::Monitor,
+       L"\t",
+       L"x\u0001y",
+       {2026, 1, 5, 1, 2, 3, 4},
        "[01:02:03.004][Monitor][\t]x\x01y\r\n"},
-      {"kana is three bytes", LogCategory::Process, L"\u3042", L"", {2026, 1, 5, 1, 2, 3, 4},
+      {"kana is three bytes",
+       LogCategory::Process,
+       L"\u3042",
+       L"",
+       {2026, 1, 5, 1, 2, 3, 4},
        "[01:02:03.004][Process][\xE3\x81\x82]\r\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(FormatLogLine(c.category, c.title, c.message, c.time), c.expected) << c.name;

@@ -1,16 +1,14 @@
-#include "monitor/MonitorController.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <climits>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <new>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "monitor/MonitorController.h"
 #include "monitor/MonitorRun.h"
 
 namespace moorlink {
@@ -24,10 +22,10 @@ using Clock = std::chrono::steady_clock;
 class ControllerTest : public ::testing::Test {
  protected:
   struct Plan {
-    std::chrono::milliseconds stopPoll{2};     // how often the run looks at StopRequested
-    std::chrono::milliseconds endAfter{0};     // 0: run until stopped; else end at the limit then
-    int64_t revivalSeconds = 0;                // armed at the limit when > 0
-    std::chrono::milliseconds finishing{0};    // work after arming, before the run is done
+    std::chrono::milliseconds stopPoll{2};   // how often the run looks at StopRequested
+    std::chrono::milliseconds endAfter{0};   // 0: run until stopped; else end at the limit then
+    int64_t revivalSeconds = 0;              // armed at the limit when > 0
+    std::chrono::milliseconds finishing{0};  // work after arming, before the run is done
   };
 
   void SetUp() override {
@@ -141,8 +139,9 @@ TEST_F(ControllerTest, SecondRestartWhileOneRunsIsRefusedWithItsMessage) {
   ASSERT_TRUE(WaitFor([&] { return started_ == 2; }));
   std::lock_guard<std::mutex> lock(mutex_);
   ASSERT_EQ(notifications_.size(), 1u);
-  EXPECT_EQ(notifications_[0],
-            L"監視処理再起動失敗|監視処理の再起動処理がすでに実行中の為、新たに再起動処理を実行できませんでした。\nその為、最新の設定が反映されない可能性が有ります。\n最新の設定を確実に反映させる場合は、改めて「監視処理を再起動」を実行して下さい。|2");
+  EXPECT_EQ(
+      notifications_[0],
+      L"監視処理再起動失敗|監視処理の再起動処理がすでに実行中の為、新たに再起動処理を実行できませんでした。\nその為、最新の設定が反映されない可能性が有ります。\n最新の設定を確実に反映させる場合は、改めて「監視処理を再起動」を実行して下さい。|2");
 }
 
 TEST_F(ControllerTest, RevivalStartsANewRunAfterItsInterval) {
@@ -253,7 +252,8 @@ TEST_F(ControllerTest, ThreadsThatCannotBeCreatedAreLoggedAndNothingBreaks) {
   const Path paths[] = {
       {"start", false, 0, [] { StartMonitor(); }, L"エラー|監視処理のスレッドを作成できませんでした。"},
       {"restart", false, 0, [] { RestartMonitor(); }, L"エラー|監視処理を再起動するスレッドを作成できませんでした。"},
-      {"start within a restart", false, 1, [] { RestartMonitor(); }, L"エラー|監視処理のスレッドを作成できませんでした。"},
+      {"start within a restart", false, 1, [] { RestartMonitor(); },
+       L"エラー|監視処理のスレッドを作成できませんでした。"},
       {"revival timer", true, 0, [] { StartRevivalTimer(3600); },
        L"エラー|監視処理復活タイマーのスレッドを作成できませんでした。"},
   };
@@ -292,7 +292,8 @@ TEST_F(ControllerTest, ThreadsThatCannotBeCreatedAreLoggedAndNothingBreaks) {
 // Start, stop, restart and revival from several threads at random, bounded in time.
 TEST_F(ControllerTest, RandomizedStressKeepsAtMostOneRunAndLeaksNoThread) {
   std::vector<Plan> plans;
-  for (int i = 0; i < 64; ++i) plans.push_back(i % 3 == 0 ? Plan{1ms, 5ms, 1} : Plan{1ms, std::chrono::milliseconds(i % 7)});
+  for (int i = 0; i < 64; ++i)
+    plans.push_back(i % 3 == 0 ? Plan{1ms, 5ms, 1} : Plan{1ms, std::chrono::milliseconds(i % 7)});
   plans.push_back(Plan{1ms});
   Plans(plans);
   const auto end = Clock::now() + 1500ms;
@@ -302,10 +303,18 @@ TEST_F(ControllerTest, RandomizedStressKeepsAtMostOneRunAndLeaksNoThread) {
       std::mt19937 rng(1234u + static_cast<unsigned>(t));
       while (Clock::now() < end) {
         switch (rng() % 4) {
-          case 0: StartMonitor(); break;
-          case 1: StopMonitor(); break;
-          case 2: RestartMonitor(); break;
-          case 3: StartRevivalTimer(1); break;
+          case 0:
+            StartMonitor();
+            break;
+          case 1:
+            StopMonitor();
+            break;
+          case 2:
+            RestartMonitor();
+            break;
+          case 3:
+            StartRevivalTimer(1);
+            break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 5));
       }

@@ -1,12 +1,10 @@
-#include "monitor/MonitorRun.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <new>
 #include <stdexcept>
 #include <system_error>
 
+#include "monitor/MonitorRun.h"
 #include "support/FakeMonitor.h"
 
 namespace moorlink::test {
@@ -38,9 +36,9 @@ std::vector<std::wstring> Whats(const std::vector<Stamped>& v) {
 // The worked example: interval 10, timeout 2000 ms, reconnect interval 5, limit 3, no
 // revival; the target goes away at T+10.
 TEST(MonitorRunTest, WorkedExampleTickByTick) {
-  FakeMonitor m(Ini(
-      "TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nPingInterval=10\r\nPingTimeout=2000\r\n"
-      "ReconnectInterval=5\r\nMaxRetryCount=3\r\nEnableMonitorRevival=false\r\nNotifyOnReconnect=true\r\n"));
+  FakeMonitor m(
+      Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nPingInterval=10\r\nPingTimeout=2000\r\n"
+          "ReconnectInterval=5\r\nMaxRetryCount=3\r\nEnableMonitorRevival=false\r\nNotifyOnReconnect=true\r\n"));
   m.profiles = {L"Home"};
   m.answers = [](int64_t s) { return s < 10; };
   m.Run();
@@ -58,8 +56,8 @@ TEST(MonitorRunTest, WorkedExampleTickByTick) {
                                    L"再接続コマンドの連続実行回数が指定の上限に達した為、監視処理を中止。"}));
   EXPECT_EQ(m.logs[4], (LoggedLine{LogCategory::Monitor, L"監視処理終了", L"切断監視処理が終了しました。"}));
   ASSERT_EQ(m.notifications.size(), 3u);
-  EXPECT_EQ(m.notifications[1], (Notification{L"Wi-Fiの切断を検知しました。再接続を試みます。", L"Wi-Fi切断検知",
-                                               NotifyKind::Warning}));
+  EXPECT_EQ(m.notifications[1],
+            (Notification{L"Wi-Fiの切断を検知しました。再接続を試みます。", L"Wi-Fi切断検知", NotifyKind::Warning}));
   EXPECT_EQ(m.notifications[2], (Notification{kLimitText, L"監視処理中止", NotifyKind::Error}));
   EXPECT_THAT(m.revivalTimers, IsEmpty());
   EXPECT_FALSE(MonitorRunning.load());
@@ -67,8 +65,7 @@ TEST(MonitorRunTest, WorkedExampleTickByTick) {
 }
 
 TEST(MonitorRunTest, OneAnsweredPingResetsCountAndAnnouncement) {
-  FakeMonitor m(
-      Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=false\r\n"));
+  FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=false\r\n"));
   m.profiles = {L"Home"};
   m.answers = [](int64_t s) { return s < 10 || s == 19; };
   m.Run();
@@ -76,10 +73,10 @@ TEST(MonitorRunTest, OneAnsweredPingResetsCountAndAnnouncement) {
   // After the answer at T+19 the count starts again from 0: three more launches are needed.
   EXPECT_THAT(Times(m.pings), ElementsAre(0, 10, 13, 16, 19, 29, 32, 35, 38, 41));
   EXPECT_THAT(Times(m.launches), ElementsAre(12, 18, 31, 37, 43));
-  EXPECT_THAT(m.LogTitles(),
-              ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"接続回復", L"切断検知", L"監視処理中止", L"監視処理終了"));
-  EXPECT_THAT(m.icons, ElementsAre(Stamped{0, L"100"}, Stamped{0, L"100"}, Stamped{12, L"101"},
-                                   Stamped{19, L"100"}, Stamped{31, L"101"}, Stamped{44, L"102"}));
+  EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"接続回復", L"切断検知",
+                                         L"監視処理中止", L"監視処理終了"));
+  EXPECT_THAT(m.icons, ElementsAre(Stamped{0, L"100"}, Stamped{0, L"100"}, Stamped{12, L"101"}, Stamped{19, L"100"},
+                                   Stamped{31, L"101"}, Stamped{44, L"102"}));
 }
 
 struct SsidCase {
@@ -120,7 +117,8 @@ TEST_P(SsidChoiceTest, ChoosesAndAnnounces) {
   ASSERT_FALSE(m.tips.empty());
   EXPECT_EQ(m.tips.front(), c.expectedSsid + L" - Moorlink");
   ASSERT_FALSE(m.notifications.empty());
-  EXPECT_EQ(m.notifications.front(), (Notification{c.expectedMessage + L"\n" + note, c.expectedTitle, NotifyKind::Info}));
+  EXPECT_EQ(m.notifications.front(),
+            (Notification{c.expectedMessage + L"\n" + note, c.expectedTitle, NotifyKind::Info}));
   ASSERT_GE(m.logs.size(), 2u);
   EXPECT_EQ(m.logs[1], (LoggedLine{LogCategory::Monitor, c.expectedTitle, c.expectedMessage + note}));
   ASSERT_EQ(m.launches.size(), 1u);
@@ -130,22 +128,66 @@ TEST_P(SsidChoiceTest, ChoosesAndAnnounces) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, SsidChoiceTest,
     ::testing::Values(
-        SsidCase{"SavedProfileWinsOverConnection", L"Home", {L"Home", L"Cafe"}, L"Cafe", L"Cafe", L"Home", kUserTitle,
+        SsidCase{"SavedProfileWinsOverConnection",
+                 L"Home",
+                 {L"Home", L"Cafe"},
+                 L"Cafe",
+                 L"Cafe",
+                 L"Home",
+                 kUserTitle,
                  L"ユーザー設定のSSID「Home」を再接続先にしました。"},
-        SsidCase{"JapaneseProfileName", L"自宅のWi-Fi", {L"自宅のWi-Fi"}, L"", L"", L"自宅のWi-Fi", kUserTitle,
+        SsidCase{"JapaneseProfileName",
+                 L"自宅のWi-Fi",
+                 {L"自宅のWi-Fi"},
+                 L"",
+                 L"",
+                 L"自宅のWi-Fi",
+                 kUserTitle,
                  L"ユーザー設定のSSID「自宅のWi-Fi」を再接続先にしました。"},
-        SsidCase{"CaseDifferentProfileFallsBackToConnected", L"home", {L"Home"}, L"Cafe", L"Home", L"Cafe", kAutoTitle,
-                 L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「Cafe」を再接続先に採用しました。"},
-        SsidCase{"EmptyTargetUsesConnected", L"", {L"Home"}, L"Cafe", L"Home", L"Cafe", kAutoTitle,
-                 L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「Cafe」を再接続先に採用しました。"},
-        SsidCase{"NotConnectedUsesPreferredProfile", L"Gone", {L"Office", L"Home"}, L"", L"Office", L"Office",
+        SsidCase{"CaseDifferentProfileFallsBackToConnected",
+                 L"home",
+                 {L"Home"},
+                 L"Cafe",
+                 L"Home",
+                 L"Cafe",
                  kAutoTitle,
-                 L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\nPC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。"},
-        SsidCase{"DeniedAdoptsTheConnectedNetworkThatIsAProfile", L"", {L"Office", L"Home"}, L"", L"Office", L"Home",
-                 kAutoTitle, kDenied + L"接続中のネットワーク名と一致するプロファイル「Home」を再接続先に採用しました。",
-                 SsidQueryResult::Denied, {L"", L"home", L"Home"}},
-        SsidCase{"DeniedWithoutAMatchUsesPreferredProfile", L"", {L"Office"}, L"", L"Office", L"Office", kAutoTitle,
-                 kDenied + L"PC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。", SsidQueryResult::Denied,
+                 L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「Cafe」を再接続先に採用しました。"},
+        SsidCase{"EmptyTargetUsesConnected",
+                 L"",
+                 {L"Home"},
+                 L"Cafe",
+                 L"Home",
+                 L"Cafe",
+                 kAutoTitle,
+                 L"ユーザー設定のSSIDが有効ではない為、\n現在接続中のSSID「Cafe」を再接続先に採用しました。"},
+        SsidCase{
+            "NotConnectedUsesPreferredProfile",
+            L"Gone",
+            {L"Office", L"Home"},
+            L"",
+            L"Office",
+            L"Office",
+            kAutoTitle,
+            L"ユーザー設定のSSIDが有効ではなく、現在接続中でもない為、\nPC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。"},
+        SsidCase{"DeniedAdoptsTheConnectedNetworkThatIsAProfile",
+                 L"",
+                 {L"Office", L"Home"},
+                 L"",
+                 L"Office",
+                 L"Home",
+                 kAutoTitle,
+                 kDenied + L"接続中のネットワーク名と一致するプロファイル「Home」を再接続先に採用しました。",
+                 SsidQueryResult::Denied,
+                 {L"", L"home", L"Home"}},
+        SsidCase{"DeniedWithoutAMatchUsesPreferredProfile",
+                 L"",
+                 {L"Office"},
+                 L"",
+                 L"Office",
+                 L"Office",
+                 kAutoTitle,
+                 kDenied + L"PC内の最優先プロファイルのSSID「Office」を再接続先に採用しました。",
+                 SsidQueryResult::Denied,
                  {L"Office 2"}}),
     [](const ::testing::TestParamInfo<SsidCase>& info) { return std::string(info.param.name); });
 
@@ -157,9 +199,10 @@ TEST(MonitorRunTest, NoSsidEndsEarlyWithoutPingOrRevival) {
   EXPECT_THAT(m.icons, ElementsAre(Stamped{0, L"102"}));
   EXPECT_THAT(m.notifications, ElementsAre(Notification{L"再接続先のSSIDが見つからない為、監視処理を実行しません。",
                                                         L"監視処理起動失敗", NotifyKind::Error}));
-  EXPECT_THAT(m.logs, ElementsAre(LoggedLine{LogCategory::Monitor, L"監視処理開始", L"切断監視処理を開始しました。"},
-                                  LoggedLine{LogCategory::Monitor, L"エラー", L"再接続先のSSIDの取得に失敗。監視処理を終了。"},
-                                  LoggedLine{LogCategory::Monitor, L"監視処理終了", L"切断監視処理が終了しました。"}));
+  EXPECT_THAT(m.logs,
+              ElementsAre(LoggedLine{LogCategory::Monitor, L"監視処理開始", L"切断監視処理を開始しました。"},
+                          LoggedLine{LogCategory::Monitor, L"エラー", L"再接続先のSSIDの取得に失敗。監視処理を終了。"},
+                          LoggedLine{LogCategory::Monitor, L"監視処理終了", L"切断監視処理が終了しました。"}));
   EXPECT_THAT(m.revivalTimers, IsEmpty());
   EXPECT_FALSE(MonitorRunning.load());
 }
@@ -196,14 +239,13 @@ const std::wstring kDnsNote =
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PingTargetTest,
-    ::testing::Values(
-        TargetCase{"ValidUserAddress", L"127.0.0.1", L"127.0.0.2", L"127.0.0.1",
-                   L"（Ping先はユーザー設定の「127.0.0.1」です。）"},
-        TargetCase{"EmptyUsesGateway", L"", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
-        TargetCase{"PartAbove255UsesGateway", L"256.1.1.1", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
-        TargetCase{"ThreePartsUsesGateway", L"1.2.3", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
-        TargetCase{"HostNameUsesGateway", L"localhost", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
-        TargetCase{"NoGatewayUsesPublicDns", L"localhost", L"", L"8.8.8.8", kDnsNote}),
+    ::testing::Values(TargetCase{"ValidUserAddress", L"127.0.0.1", L"127.0.0.2", L"127.0.0.1",
+                                 L"（Ping先はユーザー設定の「127.0.0.1」です。）"},
+                      TargetCase{"EmptyUsesGateway", L"", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
+                      TargetCase{"PartAbove255UsesGateway", L"256.1.1.1", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
+                      TargetCase{"ThreePartsUsesGateway", L"1.2.3", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
+                      TargetCase{"HostNameUsesGateway", L"localhost", L"127.0.0.2", L"127.0.0.2", kGatewayNote},
+                      TargetCase{"NoGatewayUsesPublicDns", L"localhost", L"", L"8.8.8.8", kDnsNote}),
     [](const ::testing::TestParamInfo<TargetCase>& info) { return std::string(info.param.name); });
 
 TEST(MonitorRunTest, MaxRetryCountZeroRunsUntilStopped) {
@@ -215,14 +257,14 @@ TEST(MonitorRunTest, MaxRetryCountZeroRunsUntilStopped) {
   };
   m.Run();
   EXPECT_EQ(m.launches.size(), 50u);
-  EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"監視処理手動中止", L"監視処理終了"));
+  EXPECT_THAT(m.LogTitles(),
+              ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"監視処理手動中止", L"監視処理終了"));
   EXPECT_EQ(m.logs[3].message, L"ユーザーの何らかのアクションにより、監視処理を中止。");
   EXPECT_THAT(m.revivalTimers, IsEmpty());
 }
 
 TEST(MonitorRunTest, MaxRetryCountOneEndsAfterTheLaunchTicksWait) {
-  FakeMonitor m(
-      Ini("TargetSSID=Home\r\nMaxRetryCount=1\r\nPingTimeout=2000\r\nEnableMonitorRevival=false\r\n"));
+  FakeMonitor m(Ini("TargetSSID=Home\r\nMaxRetryCount=1\r\nPingTimeout=2000\r\nEnableMonitorRevival=false\r\n"));
   m.profiles = {L"Home"};
   m.answers = [](int64_t) { return false; };
   m.Run();
@@ -255,7 +297,8 @@ TEST(MonitorRunTest, StopRequestWinsOverTheLimitInTheSameTick) {
   };
   m.Run();
   EXPECT_EQ(m.launches.size(), 1u);
-  EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"監視処理手動中止", L"監視処理終了"));
+  EXPECT_THAT(m.LogTitles(),
+              ElementsAre(L"監視処理開始", kUserTitle, L"切断検知", L"監視処理手動中止", L"監視処理終了"));
   EXPECT_THAT(m.revivalTimers, IsEmpty());
   EXPECT_EQ(m.notifications.size(), 1u);  // only the start announcement
 }
@@ -271,8 +314,7 @@ TEST(MonitorRunTest, StopRequestedBeforeTheLoopPingsNothing) {
 }
 
 TEST(MonitorRunTest, RevivalArmedBeforeAnythingIsShown) {
-  FakeMonitor m(
-      Ini("TargetSSID=Home\r\nMaxRetryCount=2\r\nEnableMonitorRevival=yes\r\nMonitorRevivalInterval=7\r\n"));
+  FakeMonitor m(Ini("TargetSSID=Home\r\nMaxRetryCount=2\r\nEnableMonitorRevival=yes\r\nMonitorRevivalInterval=7\r\n"));
   m.profiles = {L"Home"};
   m.answers = [](int64_t) { return false; };
   m.Run();
@@ -306,8 +348,9 @@ TEST(MonitorRunTest, NotifyOnReconnectIsReadAtEachAnnouncement) {
 }
 
 TEST(MonitorRunTest, FirstLaunchWaitsUntilUptimeReachesTheInterval) {
-  FakeMonitor m(Ini("TargetSSID=Home\r\nReconnectInterval=5\r\nPingTimeout=10\r\nMaxRetryCount=1\r\n"
-                                  "EnableMonitorRevival=false\r\n"));
+  FakeMonitor m(
+      Ini("TargetSSID=Home\r\nReconnectInterval=5\r\nPingTimeout=10\r\nMaxRetryCount=1\r\n"
+          "EnableMonitorRevival=false\r\n"));
   m.profiles = {L"Home"};
   m.start = 2 * kSecond;  // the system started two seconds ago
   m.answers = [](int64_t) { return false; };
@@ -375,8 +418,10 @@ class MonitorRunSleepTest : public ::testing::TestWithParam<SleepCase> {};
 
 TEST_P(MonitorRunSleepTest, ReplaysTheOutage) {
   const SleepCase& c = GetParam();
-  FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=0\r\n"
-                    "ResumeGraceSeconds=" + std::to_string(c.grace)));
+  FakeMonitor m(
+      Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=3\r\nEnableMonitorRevival=0\r\n"
+          "ResumeGraceSeconds=" +
+          std::to_string(c.grace)));
   m.profiles = {L"Home"};
   m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
   if (c.resumeAt < 0) LastResumeNs.store(m.start + c.resumeAt * kSecond);  // before the run
@@ -397,24 +442,70 @@ TEST_P(MonitorRunSleepTest, ReplaysTheOutage) {
   EXPECT_THAT(lines, ::testing::ElementsAreArray(c.lines));
 }
 
-std::wstring Begin(int s) { return L"スリープ復帰 スリープからの復帰を検知。" + std::to_wstring(s) + L"秒間は切断と判定しません。"; }
+std::wstring Begin(int s) {
+  return L"スリープ復帰 スリープからの復帰を検知。" + std::to_wstring(s) + L"秒間は切断と判定しません。";
+}
 const std::wstring kElapsed = L"復帰待機終了 復帰待機時間が過ぎた為、通常の監視に戻ります。";
 constexpr int kNever = 1'000'000;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MonitorRunSleepTest,
     ::testing::Values(
-        SleepCase{"ClockJumpStartsTheGrace", 30, 100, 115, kNever, kNever, 5, 120, {0, 105, 108, 111, 114, 117}, {},
+        SleepCase{"ClockJumpStartsTheGrace",
+                  30,
+                  100,
+                  115,
+                  kNever,
+                  kNever,
+                  5,
+                  120,
+                  {0, 105, 108, 111, 114, 117},
+                  {},
                   {Begin(30), L"復帰待機終了 Pingの応答を確認した為、通常の監視に戻ります。", L"監視処理手動中止"}},
-        SleepCase{"SuspendPausesAndKeepsTheCount", 5, 10, kNever, 19, 50, kNever, kNever, {0, 10, 13, 16, 50, 53},
-                  {12, 18, 55}, {L"切断検知", L"スリープ スリープに入る為、監視を一時停止。", Begin(5), kElapsed, L"監視処理中止"}},
-        SleepCase{"WakeJustBeforeTheRun", 30, 0, 25, kNever, -10, kNever, 28, {0, 3, 6, 9, 12, 15, 18, 21, 24, 27},
-                  {20, 26}, {Begin(30), kElapsed, L"切断検知", L"接続回復", L"監視処理手動中止"}},
-        SleepCase{"SuspendWithoutResumeEndsAfterAMinute", 5, 10, kNever, 19, kNever, kNever, kNever,
-                  {0, 10, 13, 16, 80, 83}, {12, 18, 85},
+        SleepCase{"SuspendPausesAndKeepsTheCount",
+                  5,
+                  10,
+                  kNever,
+                  19,
+                  50,
+                  kNever,
+                  kNever,
+                  {0, 10, 13, 16, 50, 53},
+                  {12, 18, 55},
                   {L"切断検知", L"スリープ スリープに入る為、監視を一時停止。", Begin(5), kElapsed, L"監視処理中止"}},
-        SleepCase{"GraceZeroIsTheUsualRun", 0, 10, kNever, 14, 5, kNever, kNever, {0, 10, 13, 16, 19, 22},
-                  {12, 18, 24}, {L"切断検知", L"監視処理中止"}}),
+        SleepCase{"WakeJustBeforeTheRun",
+                  30,
+                  0,
+                  25,
+                  kNever,
+                  -10,
+                  kNever,
+                  28,
+                  {0, 3, 6, 9, 12, 15, 18, 21, 24, 27},
+                  {20, 26},
+                  {Begin(30), kElapsed, L"切断検知", L"接続回復", L"監視処理手動中止"}},
+        SleepCase{"SuspendWithoutResumeEndsAfterAMinute",
+                  5,
+                  10,
+                  kNever,
+                  19,
+                  kNever,
+                  kNever,
+                  kNever,
+                  {0, 10, 13, 16, 80, 83},
+                  {12, 18, 85},
+                  {L"切断検知", L"スリープ スリープに入る為、監視を一時停止。", Begin(5), kElapsed, L"監視処理中止"}},
+        SleepCase{"GraceZeroIsTheUsualRun",
+                  0,
+                  10,
+                  kNever,
+                  14,
+                  5,
+                  kNever,
+                  kNever,
+                  {0, 10, 13, 16, 19, 22},
+                  {12, 18, 24},
+                  {L"切断検知", L"監視処理中止"}}),
     [](const ::testing::TestParamInfo<SleepCase>& info) { return std::string(info.param.name); });
 
 // A network that cannot be chosen yet: told once with its cause, asked again every 30 s,
@@ -456,7 +547,8 @@ TEST(MonitorRunTest, RadioOffLaunchesNothing) {
   m.readiness = [](int64_t s) { return s < 40 ? WifiReadiness::RadioOffSoftware : WifiReadiness::Ready; };
   m.Run();
   EXPECT_THAT(Times(m.launches), ElementsAre(42, 48));
-  EXPECT_THAT(m.LogTitles(), ElementsAre(L"監視処理開始", kUserTitle, L"Wi-Fiオフ", L"切断検知", L"監視処理中止", L"監視処理終了"));
+  EXPECT_THAT(m.LogTitles(),
+              ElementsAre(L"監視処理開始", kUserTitle, L"Wi-Fiオフ", L"切断検知", L"監視処理中止", L"監視処理終了"));
   EXPECT_EQ(m.icons[2], (Stamped{12, L"101"}));
 }
 
@@ -476,8 +568,10 @@ class MonitorRunOutageTest : public ::testing::TestWithParam<OutageCase> {};
 
 TEST_P(MonitorRunOutageTest, TellsAndRecords) {
   const OutageCase& c = GetParam();
-  FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=0\r\nNotifyOnReconnect=1\r\n"
-                    "FailuresBeforeReconnect=" + std::to_string(c.threshold) + "\r\nResumeGraceSeconds=5\r\n"));
+  FakeMonitor m(
+      Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=0\r\nNotifyOnReconnect=1\r\n"
+          "FailuresBeforeReconnect=" +
+          std::to_string(c.threshold) + "\r\nResumeGraceSeconds=5\r\n"));
   m.profiles = {L"Home"};
   m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
   m.afterSleep = [&](double at) {
@@ -495,8 +589,9 @@ TEST_P(MonitorRunOutageTest, TellsAndRecords) {
     if (l.title == L"接続回復") told = l.message;
   }
   EXPECT_EQ(told, c.recovery);
-  EXPECT_EQ(std::count(m.notifications.begin(), m.notifications.end(), Notification{told, L"接続回復", NotifyKind::Info}),
-            told.empty() ? 0 : 1);
+  EXPECT_EQ(
+      std::count(m.notifications.begin(), m.notifications.end(), Notification{told, L"接続回復", NotifyKind::Info}),
+      told.empty() ? 0 : 1);
 }
 
 OutageRecord Row(WallSeconds start, WallSeconds end, int reconnects, OutageEnd how) {
@@ -506,15 +601,31 @@ OutageRecord Row(WallSeconds start, WallSeconds end, int reconnects, OutageEnd h
 INSTANTIATE_TEST_SUITE_P(
     Cases, MonitorRunOutageTest,
     ::testing::Values(
-        OutageCase{"RecoveryToldWithLengthAndCommands", 1, 10, 20, 30, false, kNever, {12, 18},
-                   {Row(12, 22, 2, OutageEnd::Recovered)}, L"Wi-Fiの接続が回復しました。（切断時間 10秒、再接続 2回）"},
+        OutageCase{"RecoveryToldWithLengthAndCommands",
+                   1,
+                   10,
+                   20,
+                   30,
+                   false,
+                   kNever,
+                   {12, 18},
+                   {Row(12, 22, 2, OutageEnd::Recovered)},
+                   L"Wi-Fiの接続が回復しました。（切断時間 10秒、再接続 2回）"},
         OutageCase{"ThresholdIgnoresAShortLoss", 3, 10, 16, 30, false, kNever, {}, {}, L""},
-        OutageCase{"ThresholdWaitsForTheThirdFailure", 3, 10, 25, 40, false, kNever, {18, 24},
-                   {Row(18, 25, 2, OutageEnd::Recovered)}, L"Wi-Fiの接続が回復しました。（切断時間 7秒、再接続 2回）"},
-        OutageCase{"StoppedInAnOutage", 1, 10, kNever, 20, false, kNever, {12, 18}, {Row(12, 22, 2, OutageEnd::Stopped)},
-                   L""},
-        OutageCase{"ExitInAnOutage", 1, 10, kNever, 20, true, kNever, {12, 18}, {Row(12, 22, 2, OutageEnd::ProgramExit)},
-                   L""},
+        OutageCase{"ThresholdWaitsForTheThirdFailure",
+                   3,
+                   10,
+                   25,
+                   40,
+                   false,
+                   kNever,
+                   {18, 24},
+                   {Row(18, 25, 2, OutageEnd::Recovered)},
+                   L"Wi-Fiの接続が回復しました。（切断時間 7秒、再接続 2回）"},
+        OutageCase{
+            "StoppedInAnOutage", 1, 10, kNever, 20, false, kNever, {12, 18}, {Row(12, 22, 2, OutageEnd::Stopped)}, L""},
+        OutageCase{
+            "ExitInAnOutage", 1, 10, kNever, 20, true, kNever, {12, 18}, {Row(12, 22, 2, OutageEnd::ProgramExit)}, L""},
         OutageCase{"SleepEndsTheRow", 1, 10, kNever, 30, false, 16, {12}, {Row(12, 16, 1, OutageEnd::Sleep)}, L""}),
     [](const ::testing::TestParamInfo<OutageCase>& info) { return std::string(info.param.name); });
 
@@ -530,8 +641,8 @@ TEST(MonitorRunTest, OutageSpansTheRetryLimit) {
   EXPECT_THAT(m.outages, IsEmpty());
   m.Run();
   ASSERT_EQ(m.outages.size(), 1u);
-  EXPECT_EQ(m.outages[0], (OutageRecord{m.outages[0].start, m.outages[0].end, L"Home", L"127.0.0.1", 2,
-                                        OutageEnd::Recovered, true}));
+  EXPECT_EQ(m.outages[0],
+            (OutageRecord{m.outages[0].start, m.outages[0].end, L"Home", L"127.0.0.1", 2, OutageEnd::Recovered, true}));
   EXPECT_EQ(std::count_if(m.logs.begin(), m.logs.end(), [](auto& l) { return l.title == L"接続回復"; }), 1);
 }
 
@@ -540,10 +651,10 @@ TEST(MonitorRunTest, OutageSpansTheRetryLimit) {
 struct HistoryCase {
   const char* name;
   int grace, failFrom, failUntil, stopAt;
-  int eventAt;               // the event, at this second after T
-  int suspend, freeze;       // a suspend notice (1) or not (0), then the process frozen this long
-  WallSeconds wallShift;     // the wall clock set by this much at eventAt
-  int radioOffUntil;         // the radio off from eventAt to here
+  int eventAt;            // the event, at this second after T
+  int suspend, freeze;    // a suspend notice (1) or not (0), then the process frozen this long
+  WallSeconds wallShift;  // the wall clock set by this much at eventAt
+  int radioOffUntil;      // the radio off from eventAt to here
   std::vector<std::string> rows;
   friend void PrintTo(const HistoryCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -583,18 +694,56 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, MonitorRunHistoryTest,
     ::testing::Values(
         // The rows end at the notice, not at the tick after the wake.
-        HistoryCase{"SuspendThenFrozen", 5, 10, kNever, 80, 16, 1, 40, 0, 0,
+        HistoryCase{"SuspendThenFrozen",
+                    5,
+                    10,
+                    kNever,
+                    80,
+                    16,
+                    1,
+                    40,
+                    0,
+                    0,
                     {"監視 0-16", "監視 56-80", "切断 12-16 スリープ 1", "切断 61-80 監視停止 4"}},
-        HistoryCase{"SuspendWithoutGrace", 0, 10, kNever, 80, 16, 1, 40, 0, 0,
+        HistoryCase{"SuspendWithoutGrace",
+                    0,
+                    10,
+                    kNever,
+                    80,
+                    16,
+                    1,
+                    40,
+                    0,
+                    0,
                     {"監視 0-16", "監視 56-80", "切断 12-16 スリープ 1", "切断 58-80 監視停止 4"}},
         // Nobody announced it: they end at the last tick before the gap.
-        HistoryCase{"FrozenUnannounced", 5, 10, kNever, 80, 16, 0, 40, 0, 0,
+        HistoryCase{"FrozenUnannounced",
+                    5,
+                    10,
+                    kNever,
+                    80,
+                    16,
+                    0,
+                    40,
+                    0,
+                    0,
                     {"監視 0-13", "監視 56-80", "切断 12-13 スリープ 1", "切断 61-80 監視停止 4"}},
-        HistoryCase{"ClockSetBackInAnOutage", 5, 10, 130, 140, 60, 0, 0, -3600, 0, {"監視 0-140", "切断 12-130 回復 20"}},
-        HistoryCase{"ClockSetForwardInAnOutage", 5, 10, 130, 140, 60, 0, 0, 3600, 0, {"監視 0-140", "切断 12-130 回復 20"}},
+        HistoryCase{
+            "ClockSetBackInAnOutage", 5, 10, 130, 140, 60, 0, 0, -3600, 0, {"監視 0-140", "切断 12-130 回復 20"}},
+        HistoryCase{
+            "ClockSetForwardInAnOutage", 5, 10, 130, 140, 60, 0, 0, 3600, 0, {"監視 0-140", "切断 12-130 回復 20"}},
         // Switched off while connected: the PC has no network, an outage all the same.
         HistoryCase{"RadioOffWhileConnected", 5, 20, 50, 60, 20, 0, 0, 0, 50, {"監視 0-60", "切断 22-50 回復 0"}},
-        HistoryCase{"CheckpointEveryTenMinutes", 5, kNever, kNever, 1300, kNever, 0, 0, 0, 0,
+        HistoryCase{"CheckpointEveryTenMinutes",
+                    5,
+                    kNever,
+                    kNever,
+                    1300,
+                    kNever,
+                    0,
+                    0,
+                    0,
+                    0,
                     {"監視 0-600", "監視 600-1200", "監視 1200-1300"}}),
     [](const ::testing::TestParamInfo<HistoryCase>& info) { return std::string(info.param.name); });
 

@@ -3,13 +3,12 @@
 // the retry limit and restarts requested from another thread. What must have happened
 // (every ping, every log line with its time stamp, the launches) comes from a small model
 // of the timing rules fed with the same schedule; threads and heap must not grow.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -187,8 +186,13 @@ class SoakWorld {
   static LocalTime LogClock() {
     const SoakWorld* w = current.load();
     const int64_t s = w ? w->Seconds() : 0;
-    return LocalTime{2024, 1, 1 + (w ? w->dayIndex_ : 0), static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60),
-                     static_cast<int>(s % 60), 0};
+    return LocalTime{2024,
+                     1,
+                     1 + (w ? w->dayIndex_ : 0),
+                     static_cast<int>(s / 3600),
+                     static_cast<int>(s / 60 % 60),
+                     static_cast<int>(s % 60),
+                     0};
   }
 
   int64_t Seconds() const { return (now_.load() - kBoot) / kNs; }
@@ -362,7 +366,8 @@ std::vector<Line> ReadLogLines(const std::wstring& file) {
     if (raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
     // [HH:MM:SS.mmm][Category][title]message
     if (raw.size() < 16 || raw[0] != '[') continue;
-    const int64_t at = std::stoll(raw.substr(1, 2)) * 3600 + std::stoll(raw.substr(4, 2)) * 60 + std::stoll(raw.substr(7, 2));
+    const int64_t at =
+        std::stoll(raw.substr(1, 2)) * 3600 + std::stoll(raw.substr(4, 2)) * 60 + std::stoll(raw.substr(7, 2));
     const size_t titleOpen = raw.find('[', 15);
     const size_t titleClose = raw.find(']', titleOpen);
     if (titleOpen == std::string::npos || titleClose == std::string::npos) continue;
@@ -426,8 +431,8 @@ class MonitorSoakTest : public ::testing::Test {
     EXPECT_FALSE(world.wrongTarget);
     EXPECT_FALSE(world.wrongCommand.load());
     EXPECT_EQ(world.pings.size(), expected.pings.size());
-    const auto [pingDiff, modelDiff] = std::mismatch(world.pings.begin(), world.pings.end(), expected.pings.begin(),
-                                                     expected.pings.end());
+    const auto [pingDiff, modelDiff] =
+        std::mismatch(world.pings.begin(), world.pings.end(), expected.pings.begin(), expected.pings.end());
     EXPECT_TRUE(pingDiff == world.pings.end() && modelDiff == expected.pings.end())
         << "first differing ping #" << (pingDiff - world.pings.begin()) << ": "
         << (pingDiff == world.pings.end() ? -1 : *pingDiff) << " s, model "
@@ -493,9 +498,17 @@ TEST(MonitorSoakModelTest, FollowsTheTimingRulesOnAHandWorkedSchedule) {
   // tenth; the restart lands at the wait ending at 300, the end at the one ending at 400.
   std::vector<Line> expected{{0, kStart}, {0, kUserSsid}, {102, kDetected}};
   for (int64_t t = 102; t <= 156; t += 6) expected.push_back({t, kNetshAnswer});
-  expected.insert(expected.end(), {{157, kLimitRevival}, {157, kEnd}, {217, kStart}, {217, kUserSsid},
-                                   {217, kRecovered}, {300, kManualStop}, {300, kEnd}, {300, kStart}, {300, kUserSsid},
-                                   {400, kManualStop}, {400, kEnd}});
+  expected.insert(expected.end(), {{157, kLimitRevival},
+                                   {157, kEnd},
+                                   {217, kStart},
+                                   {217, kUserSsid},
+                                   {217, kRecovered},
+                                   {300, kManualStop},
+                                   {300, kEnd},
+                                   {300, kStart},
+                                   {300, kUserSsid},
+                                   {400, kManualStop},
+                                   {400, kEnd}});
   EXPECT_EQ(e.lines, expected);
 }
 

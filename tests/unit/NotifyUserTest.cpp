@@ -1,11 +1,10 @@
-#include "notify/NotifyUser.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
+
+#include "notify/NotifyUser.h"
 
 // The documented values of NIIF_INFO/WARNING/ERROR and MB_ICONINFORMATION/WARNING/ERROR.
 constexpr uint32_t NIIF_INFO = 0x1, NIIF_WARNING = 0x2, NIIF_ERROR = 0x3;
@@ -162,9 +161,8 @@ TEST_F(NotifyUserTest, TheModeChoosesWhatIsShown) {
   const std::wstring balloon = L"balloon t - Moorlink|m|2";
   const std::wstring box = L"box 42 t - Moorlink|m|48";
   const Case cases[] = {
-      {-1, true, {balloon}}, {0, true, {balloon}},       {1, true, {box}},   {2, true, {}},
-      {3, true, {balloon}},  {4, true, {box}},           {7, true, {box}},   {2, false, {}},
-      {3, false, {balloon}}, {4, false, {box}},
+      {-1, true, {balloon}}, {0, true, {balloon}}, {1, true, {box}}, {2, true, {}},         {3, true, {balloon}},
+      {4, true, {box}},      {7, true, {box}},     {2, false, {}},   {3, false, {balloon}}, {4, false, {box}},
   };
   for (const Case& c : cases) {
     if (!c.player) RegisterSpeechPlayer(nullptr);

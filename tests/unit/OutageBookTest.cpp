@@ -1,7 +1,7 @@
-#include "monitor/OutageBook.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include "monitor/OutageBook.h"
 
 namespace moorlink::test {
 namespace {
@@ -33,7 +33,8 @@ TEST(OutageBookTest, TheCarriedOutageEndsWhereTheWaitEnded) {
     const char* name;
     int end;  // 0 sleep, 1 exit, 2 end of session
     OutageEnd how;
-  } cases[] = {{"sleep", 0, OutageEnd::Sleep}, {"exit", 1, OutageEnd::ProgramExit}, {"session", 2, OutageEnd::SessionEnd}};
+  } cases[] = {
+      {"sleep", 0, OutageEnd::Sleep}, {"exit", 1, OutageEnd::ProgramExit}, {"session", 2, OutageEnd::SessionEnd}};
   for (const auto& c : cases) {
     Books b;
     b.Start();
@@ -46,8 +47,8 @@ TEST(OutageBookTest, TheCarriedOutageEndsWhereTheWaitEnded) {
     if (c.end == 1) b.book.EndCarried(OutageEnd::ProgramExit, b.now);
     if (c.end == 2) b.book.EndSession(b.now);
     b.book.EndCarried(OutageEnd::ProgramExit, b.At(30000));  // the exit after a long sleep changes nothing
-    EXPECT_THAT(b.outages, ::testing::ElementsAre(OutageRecord{b.Wall(110), b.Wall(500), L"Home", L"127.0.0.1", 1,
-                                                               c.how, true}))
+    EXPECT_THAT(b.outages,
+                ::testing::ElementsAre(OutageRecord{b.Wall(110), b.Wall(500), L"Home", L"127.0.0.1", 1, c.how, true}))
         << c.name;
     EXPECT_THAT(b.spans, ::testing::ElementsAre(MonitoredSpan{b.Wall(100), b.Wall(130), L"Home", L"127.0.0.1"}));
   }

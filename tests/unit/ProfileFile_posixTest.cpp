@@ -1,15 +1,14 @@
-#include "settings/ProfileFile.h"
-
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "common/Text.h"
+#include "settings/ProfileFile.h"
 #include "support/TempDir.h"
 
 namespace moorlink::test {

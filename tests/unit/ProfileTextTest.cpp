@@ -1,8 +1,7 @@
-#include "settings/ProfileText.h"
-
 #include <gtest/gtest.h>
-
 #include <optional>
+
+#include "settings/ProfileText.h"
 
 namespace moorlink {
 namespace {
@@ -60,8 +59,7 @@ TEST(ProfileTextTest, Update) {
        L"[A]\r\nx=1\r\nk=v\r\n\r\n[B]\r\ny=2\r\n"},
       {"new section appended", L"[A]\r\nx=1\r\n", L"B", L"k", L"v", L"[A]\r\nx=1\r\n\r\n[B]\r\nk=v\r\n"},
       {"only the first matching key changes", L"[A]\nk=1\nk=2\n", L"A", L"k", L"3", L"[A]\r\nk=3\r\nk=2\r\n"},
-      {"other sections' keys untouched", L"[B]\nk=1\n[A]\nk=2\n", L"A", L"k", L"3",
-       L"[B]\r\nk=1\r\n[A]\r\nk=3\r\n"},
+      {"other sections' keys untouched", L"[B]\nk=1\n[A]\nk=2\n", L"A", L"k", L"3", L"[B]\r\nk=1\r\n[A]\r\nk=3\r\n"},
       {"empty section gets its key", L"[A]\n[B]\nk=1\n", L"A", L"k", L"v", L"[A]\r\nk=v\r\n[B]\r\nk=1\r\n"},
       {"byte-order mark kept", L"\uFEFF[A]\nk=1\n", L"A", L"k", L"2", L"\uFEFF[A]\r\nk=2\r\n"},
       {"text behind the byte-order mark not read anew", L"\uFEFF\uFEFF[A]\nk=1\n[A]\nk=2\n", L"B", L"x", L"v",
@@ -76,9 +74,17 @@ TEST(ProfileTextTest, Update) {
 
 TEST(ProfileTextTest, ParseIntLikeTheProfileApi) {
   const std::pair<std::wstring, int> cases[] = {
-      {L"42", 42},       {L"-3", -3},     {L"+7", 7},           {L"  15", 15},     {L"12abc", 12},
-      {L"abc", 0},       {L"-", 0},       {L"0", 0},            {L"4294967295", -1},  // wraps to 32 bits
-      {L"2147483648", static_cast<int>(0x80000000u)},          {L"1 2", 1},
+      {L"42", 42},
+      {L"-3", -3},
+      {L"+7", 7},
+      {L"  15", 15},
+      {L"12abc", 12},
+      {L"abc", 0},
+      {L"-", 0},
+      {L"0", 0},
+      {L"4294967295", -1},  // wraps to 32 bits
+      {L"2147483648", static_cast<int>(0x80000000u)},
+      {L"1 2", 1},
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(ProfileParseInt(text), value) << text.size();
 }

@@ -1,8 +1,5 @@
-#include "monitor/ReconnectCommand.h"
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -10,6 +7,7 @@
 #include <vector>
 
 #include "common/Text.h"
+#include "monitor/ReconnectCommand.h"
 #include "support/ReconnectLogTest.h"
 #include "support/ScriptedNetshText.h"
 
@@ -50,11 +48,11 @@ TEST(ReconnectCommandLineTest, SplitFollowsTheWindowsArgumentRules) {
       // The program name keeps its backslashes; quotes only group it.
       {L"\"C:\\Program Files\\x.exe\" a", {L"C:\\Program Files\\x.exe", L"a"}},
       {L"C:\\dir\\p.exe  \"a b\"\tc\\\\d", {L"C:\\dir\\p.exe", L"a b", L"c\\\\d"}},
-      {L"p e\\\\\\\"f", {L"p", L"e\\\"f"}},         // 2n+1 backslashes: n and a literal quote
-      {L"p a\\\\\"b c\"", {L"p", L"a\\b c"}},        // 2n backslashes: n and a grouping quote
-      {L"p a\\", {L"p", L"a\\"}},                    // a trailing backslash stays
-      {L"p \"\" x", {L"p", L"", L"x"}},              // an empty quoted argument
-      {L"p \"a\"\"b\"", {L"p", L"a\"b"}},            // "" inside quotes is one quote
+      {L"p e\\\\\\\"f", {L"p", L"e\\\"f"}},    // 2n+1 backslashes: n and a literal quote
+      {L"p a\\\\\"b c\"", {L"p", L"a\\b c"}},  // 2n backslashes: n and a grouping quote
+      {L"p a\\", {L"p", L"a\\"}},              // a trailing backslash stays
+      {L"p \"\" x", {L"p", L"", L"x"}},        // an empty quoted argument
+      {L"p \"a\"\"b\"", {L"p", L"a\"b"}},      // "" inside quotes is one quote
       {L"p \"open ended", {L"p", L"open ended"}},
       {L"", {}},
   };
@@ -65,8 +63,8 @@ TEST(ReconnectCommandLineTest, SplitFollowsTheWindowsArgumentRules) {
 // whole as the fourth argument.
 TEST(ReconnectCommandLineTest, EveryEscapedSsidSplitsBackToItself) {
   std::vector<std::wstring> ssids = {
-      L"Home", L"My \"AP\"", L"A\\B", L"Net\\", L"\\\"Q\\\"", L" lead and trail ", L"\t", L"a\"\"b",
-      L"\\\\\\\"", L"\"\\", L"自宅\\", L"",
+      L"Home", L"My \"AP\"", L"A\\B",     L"Net\\", L"\\\"Q\\\"", L" lead and trail ",
+      L"\t",   L"a\"\"b",    L"\\\\\\\"", L"\"\\",  L"自宅\\",    L"",
   };
   std::mt19937 random(20261208);
   const wchar_t alphabet[] = {L'a', L' ', L'\t', L'\\', L'"', L'自'};
@@ -88,10 +86,10 @@ TEST(Cp932Test, DecodesJapaneseConsoleText) {
       {std::string(kNetshStdoutCp932), L"インターフェイス \"Wi-Fi\" で接続要求が正常に完了しました。\r\n"},
       {std::string(kNetshStderrCp932), L"標準エラー出力: ソフト表示\r\n"},
       {"", L""},
-      {"C:\\path~", L"C:\\path~"},                   // 0x5C and 0x7E stay backslash and tilde
-      {"\xB1\xB2\xDF", L"\uFF71\uFF72\uFF9F"},       // half-width katakana are single bytes
-      {"\x81\x60\x81\x5F", L"\uFF5E\uFF3C"},         // the code page's own wave dash and backslash
-      {"\x87\x40\xED\x40", L"\u2460\u7E8A"},         // its extensions: circled one, an IBM kanji
+      {"C:\\path~", L"C:\\path~"},              // 0x5C and 0x7E stay backslash and tilde
+      {"\xB1\xB2\xDF", L"\uFF71\uFF72\uFF9F"},  // half-width katakana are single bytes
+      {"\x81\x60\x81\x5F", L"\uFF5E\uFF3C"},    // the code page's own wave dash and backslash
+      {"\x87\x40\xED\x40", L"\u2460\u7E8A"},    // its extensions: circled one, an IBM kanji
       {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
   };
   for (const auto& [bytes, text] : cases) EXPECT_EQ(Cp932ToWide(bytes), text) << bytes;
@@ -110,7 +108,9 @@ TEST(Cp932Test, InvalidBytesStillGiveTheTextAroundThem) {
   // Here the replacement is ours: one U+FFFD per rejected byte, and decoding goes on.
   EXPECT_EQ(middle, L"OK \uFFFD\u007F 後");
   EXPECT_EQ(cut, L"abc\uFFFD");
-  EXPECT_EQ(Cp932ToWide("\xFF\xFF" "a"), L"\uFFFD\uFFFDa");
+  EXPECT_EQ(Cp932ToWide("\xFF\xFF"
+                        "a"),
+            L"\uFFFD\uFFFDa");
 #endif
 }
 
@@ -208,10 +208,13 @@ TEST_F(RunReconnectCommandTest, WindowsReportIsLoggedAfterTheCommandsLineUnlessS
       EXPECT_TRUE(watching);
       return CommandOutcome{L"出力"};
     };
-    RunReconnectCommandWith(L"Home", netsh, [&](const std::wstring& ssid) {
-      watching = ssid == L"Home";
-      return std::make_unique<FakeWatch>(c.report, c.meanwhile);
-    }, std::chrono::milliseconds(30));
+    RunReconnectCommandWith(
+        L"Home", netsh,
+        [&](const std::wstring& ssid) {
+          watching = ssid == L"Home";
+          return std::make_unique<FakeWatch>(c.report, c.meanwhile);
+        },
+        std::chrono::milliseconds(30));
     EXPECT_EQ(LogBytes(), kBom + NetshLine(L"出力", command) + c.lines) << c.lines;
   }
 }

@@ -1,10 +1,9 @@
 // The reconnect command against real processes: a scripted netsh first on PATH.
 #include <stdlib.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -51,10 +50,16 @@ class ScriptedNetshTest : public ReconnectLogTest {
     // Standard output, then standard error, then standard output again; a failing exit code.
     WriteScript(bin_ + L"/netsh",
                 "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> \"$MOORLINK_NETSH_RECORD\"\n"
-                "printf '" + Octal(kNetshStdoutCp932) + "'\n"
-                "printf '" + Octal(kNetshStderrCp932) + "' >&2\n"
-                "printf '" + Octal(kNetshStdoutCp932) + "'\n"
-                "exit 3\n");
+                "printf '" +
+                    Octal(kNetshStdoutCp932) +
+                    "'\n"
+                    "printf '" +
+                    Octal(kNetshStderrCp932) +
+                    "' >&2\n"
+                    "printf '" +
+                    Octal(kNetshStdoutCp932) +
+                    "'\n"
+                    "exit 3\n");
     const char* path = getenv("PATH");
     hadPath_ = path != nullptr;
     if (hadPath_) savedPath_ = path;
@@ -109,8 +114,9 @@ TEST_F(ScriptedNetshTest, LogsTheMergedOutputAndPassesTheSsidAsOneLiteralArgumen
   EXPECT_EQ(LogBytes(), expectedLog);
   EXPECT_FALSE(PathExists(pwned));
   // The first line byte for byte.
-  const std::string first = "[10:20:30.040][Netsh][\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xBF\xE3\x83\xBC"
-                            "\xE3\x83\x95\xE3\x82\xA7\xE3\x82\xA4\xE3\x82\xB9 \"Wi-Fi\" ";
+  const std::string first =
+      "[10:20:30.040][Netsh][\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xBF\xE3\x83\xBC"
+      "\xE3\x83\x95\xE3\x82\xA7\xE3\x82\xA4\xE3\x82\xB9 \"Wi-Fi\" ";
   EXPECT_EQ(LogBytes().substr(3, first.size()), first);
   EXPECT_NE(LogBytes().find("]netsh wlan connect name=\"Home\"\r\n"), std::string::npos);
 }
@@ -139,8 +145,7 @@ TEST_F(ScriptedNetshTest, CaptureReadsEverythingAndDecodesItWhole) {
       {"silent", "exit 0\n", L""},
       {"exit code ignored", "printf 'x'; exit 7\n", L"x"},
       {"stdin is empty", "cat; printf 'done'\n", L"done"},
-      {"large",
-       "i=0; while [ $i -lt 800 ]; do printf '" + std::string(255, 'a') + "\\203\\134'; i=$((i+1)); done\n",
+      {"large", "i=0; while [ $i -lt 800 ]; do printf '" + std::string(255, 'a') + "\\203\\134'; i=$((i+1)); done\n",
        many},
   };
   // A folder with a blank: the program name must come back whole from its quotes.
@@ -159,8 +164,7 @@ TEST_F(ScriptedNetshTest, ACommandStillRunningAtTheLimitIsEndedAndLogged) {
   using namespace std::chrono_literals;
   const std::string pids = WideToUtf8(root_.Child(L"pids"));
   const std::string cases[] = {
-      "echo $$ >> " + pids + "; echo hi; exec sleep 10",
-      "sleep 10 & echo $! >> " + pids + "; echo hi",
+      "echo $$ >> " + pids + "; echo hi; exec sleep 10", "sleep 10 & echo $! >> " + pids + "; echo hi",
       "echo $$ >> " + pids + "; echo hi; exec sleep 10 >/dev/null 2>&1",  // closes its output only
   };
   constexpr auto kLimit = 300ms;

@@ -1,11 +1,9 @@
-#include "app/SettingsPages.h"
-
-#include <gtest/gtest.h>
-
 #include <climits>
+#include <gtest/gtest.h>
 #include <tuple>
 #include <utility>
 
+#include "app/SettingsPages.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -33,12 +31,12 @@ TEST(MonitorPage, ValidatesInFieldOrder) {
   const NumberReading ok{true, 10};
   const Case cases[] = {
       {R{{ok, ok, ok, ok, ok}}, -1},
-      {R{{ok, {true, 0}, ok, ok, ok}}, -1},                            // a retry limit of 0 is valid
-      {R{{ok, {true, 999999999}, ok, ok, {true, 999999999}}}, -1},     // nine typed digits
-      {R{{{false, 0}, ok, ok, ok, ok}}, 0},                            // empty: does not translate
+      {R{{ok, {true, 0}, ok, ok, ok}}, -1},                         // a retry limit of 0 is valid
+      {R{{ok, {true, 999999999}, ok, ok, {true, 999999999}}}, -1},  // nine typed digits
+      {R{{{false, 0}, ok, ok, ok, ok}}, 0},                         // empty: does not translate
       {R{{{true, 3601}, {false, 0}, ok, ok, ok}}, 0},
-      {R{{ok, {true, 4294967295u}, ok, ok, ok}}, 1},                   // -1 as signed
-      {R{{ok, {true, 2147483648u}, ok, ok, ok}}, 1},                   // INT_MIN as signed
+      {R{{ok, {true, 4294967295u}, ok, ok, ok}}, 1},  // -1 as signed
+      {R{{ok, {true, 2147483648u}, ok, ok, ok}}, 1},  // INT_MIN as signed
       {R{{ok, ok, {true, 0}, ok, ok}}, 2},
       {R{{ok, ok, ok, {true, 9}, ok}}, 3},
       {R{{ok, ok, ok, ok, {true, 0}}}, 4},
@@ -75,8 +73,8 @@ TEST(MonitorPage, SavesEveryKeyAsTypedAndLogsTheUpdate) {
 TEST(DetailPage, ValidatesItsLimits) {
   using R = std::array<NumberReading, 2>;
   const std::pair<R, int> cases[] = {
-      {R{{{true, 1}, {true, 0}}}, -1},   {R{{{true, 10}, {true, 600}}}, -1}, {R{{{true, 0}, {true, 30}}}, 0},
-      {R{{{true, 11}, {true, 601}}}, 0}, {R{{{true, 2}, {true, 601}}}, 1},   {R{{{true, 2}, {false, 0}}}, 1},
+      {R{{{true, 1}, {true, 0}}}, -1},          {R{{{true, 10}, {true, 600}}}, -1}, {R{{{true, 0}, {true, 30}}}, 0},
+      {R{{{true, 11}, {true, 601}}}, 0},        {R{{{true, 2}, {true, 601}}}, 1},   {R{{{true, 2}, {false, 0}}}, 1},
       {R{{{true, 2}, {true, 4294967295u}}}, 1},
   };
   for (const auto& [readings, invalid] : cases) EXPECT_EQ(FirstInvalidNumber(readings, kDetailNumberFields), invalid);
@@ -94,7 +92,8 @@ TEST(DetailPage, RestartsTheRunOnlyForItsKeys) {
       {{{1, 600}, false}, false}, {{{3, 600}, false}, true}, {{{3, 0}, false}, true}, {{{3, 0}, true}, false}};
   for (const auto& [values, restart] : steps) {
     int logged = 0;
-    EXPECT_EQ(SaveDetailPage(values, [&](LogCategory, const std::wstring&, const std::wstring&) { ++logged; }, nullptr),
+    EXPECT_EQ(SaveDetailPage(
+                  values, [&](LogCategory, const std::wstring&, const std::wstring&) { ++logged; }, nullptr),
               restart);
     EXPECT_EQ(logged, restart ? 1 : 0);
     const DetailPageValues back = LoadDetailPage();
@@ -116,7 +115,7 @@ TEST(LogPage, CategoriesSurviveLoggingSwitchedOff) {
 TEST(OtherPage, ModeEntriesVoicesAndWheel) {
   // Each entry at its NotifyMode index, and whether its mode speaks.
   const std::pair<const wchar_t*, bool> modes[] = {
-      {L"バルーンのみ", false},      {L"メッセージボックスのみ", false},      {L"音声のみ", true},
+      {L"バルーンのみ", false},    {L"メッセージボックスのみ", false},    {L"音声のみ", true},
       {L"音声 ＋ バルーン", true}, {L"音声 ＋ メッセージボックス", true},
   };
   for (int mode = 0; mode < 5; ++mode) {
@@ -130,7 +129,8 @@ TEST(OtherPage, ModeEntriesVoicesAndWheel) {
   EXPECT_EQ(VoiceSelection(names, L"Nobody"), 0);
   EXPECT_EQ(VoiceSelection(names, L""), 0);
   EXPECT_EQ(VoiceSelection({}, L"Haruka"), 0);
-  const std::pair<std::pair<int, int>, int> wheel[] = {{{98, 120}, 100}, {{3, -120}, 0}, {{50, 1}, 55}, {{50, -480}, 45}};
+  const std::pair<std::pair<int, int>, int> wheel[] = {
+      {{98, 120}, 100}, {{3, -120}, 0}, {{50, 1}, 55}, {{50, -480}, 45}};
   for (const auto& [in, out] : wheel) EXPECT_EQ(WheelVolume(in.first, in.second), out);
 }
 
@@ -160,9 +160,11 @@ TEST(OtherPage, SavesAndKeepsTheShortcutInStepWithTheBox) {
 
 // The default entry stores an empty name; a greyed-out list (no speech) keeps the stored one.
 TEST(OtherPage, SavesTheVoiceOnlyForAModeWithSpeech) {
-  const std::tuple<int, int, const wchar_t*, const wchar_t*> cases[] = {
-      {4, 0, L"既定の音声", L""}, {2, 3, L"Ayumi", L"Ayumi"}, {1, 0, L"既定の音声", L"VOICEVOX: Gone(a)"},
-      {0, 2, L"Haruka", L"VOICEVOX: Gone(a)"}, {3, -1, L"", L"VOICEVOX: Gone(a)"}};
+  const std::tuple<int, int, const wchar_t*, const wchar_t*> cases[] = {{4, 0, L"既定の音声", L""},
+                                                                        {2, 3, L"Ayumi", L"Ayumi"},
+                                                                        {1, 0, L"既定の音声", L"VOICEVOX: Gone(a)"},
+                                                                        {0, 2, L"Haruka", L"VOICEVOX: Gone(a)"},
+                                                                        {3, -1, L"", L"VOICEVOX: Gone(a)"}};
   for (const auto& [mode, voice, text, stored] : cases) {
     test::ScopedSettingsFile ini("[Notify]\r\nVoiceName=VOICEVOX: Gone(a)\r\n");
     SaveOtherPage({mode, voice, text, 60, false}, {}, nullptr);
@@ -175,8 +177,12 @@ TEST(SettingsPages, AFailedSaveIsReportedWithThePath) {
   const std::function<void(const LogWriterFunction&, const NotifyUserFn&)> saves[] = {
       [](const LogWriterFunction& log, const NotifyUserFn& tell) { SaveMonitorPage(MonitorPageValues{}, log, tell); },
       [](const LogWriterFunction&, const NotifyUserFn& tell) { SaveLogPage(LogPageValues{}, tell); },
-      [](const LogWriterFunction&, const NotifyUserFn& tell) { SaveOtherPage({2, -1, L"", 60, false}, {}, tell); },
-      [](const LogWriterFunction& log, const NotifyUserFn& tell) { SaveDetailPage({{3, 0}, false}, log, tell); },
+      [](const LogWriterFunction&, const NotifyUserFn& tell) {
+        SaveOtherPage({2, -1, L"", 60, false}, {}, tell);
+      },
+      [](const LogWriterFunction& log, const NotifyUserFn& tell) {
+        SaveDetailPage({{3, 0}, false}, log, tell);
+      },
   };
   for (const auto& save : saves) {
     test::ScopedSettingsFile ini;
@@ -188,7 +194,8 @@ TEST(SettingsPages, AFailedSaveIsReportedWithThePath) {
            told.push_back(t + L"|" + m + L"|" + std::to_wstring(static_cast<int>(k)));
          });
     SettingsPath = saved;
-    EXPECT_EQ(told, std::vector<std::wstring>{L"設定の保存に失敗|設定の保存に失敗しました。\n\n\u00A0\u00A0\u00A0\u00A0|2"});
+    EXPECT_EQ(told,
+              std::vector<std::wstring>{L"設定の保存に失敗|設定の保存に失敗しました。\n\n\u00A0\u00A0\u00A0\u00A0|2"});
   }
 }
 

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <optional>
 #include <vector>
 
@@ -17,10 +16,10 @@ TEST(SettingsSheet, CentresInTheWorkAreaTruncatingTowardZero) {
   };
   const Case cases[] = {
       {{0, 0, 1920, 1040}, 400, 300, {760, 370}},
-      {{0, 0, 1921, 1041}, 400, 300, {760, 370}},           // odd remainders are dropped
-      {{-1920, 0, 0, 1080}, 401, 301, {-1161, 389}},        // a monitor left of the primary
-      {{-1280, -1024, 0, 0}, 300, 200, {-790, -612}},       // left of and above it
-      {{0, 0, 800, 600}, 1001, 801, {-100, -100}},          // larger: -100.5 becomes -100
+      {{0, 0, 1921, 1041}, 400, 300, {760, 370}},      // odd remainders are dropped
+      {{-1920, 0, 0, 1080}, 401, 301, {-1161, 389}},   // a monitor left of the primary
+      {{-1280, -1024, 0, 0}, 300, 200, {-790, -612}},  // left of and above it
+      {{0, 0, 800, 600}, 1001, 801, {-100, -100}},     // larger: -100.5 becomes -100
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CenteredOrigin(c.work, c.width, c.height), c.expected) << c.work.left << "," << c.work.top;
@@ -43,8 +42,8 @@ TEST(SettingsSheet, TemplatePointSizeIsFoundInBothLayouts) {
   const auto plain = Template({kSetFont, 0x8000, 0, 0, 3, 0, 0, 260, 235, 0, 0, 0, 9});
   // DLGTEMPLATEEX: version 1, 0xFFFF, help id, ex-style, style, count, x, y, cx, cy;
   // menu by ordinal, class "ab", title "設定".
-  const auto extended = Template({1, 0xFFFF, 0, 0, 0, 0, kSetFont, 0x8000, 3, 0, 0, 260, 235,
-                                  0xFFFF, 5, 'a', 'b', 0, 0x8A2D, 0x5B9A, 0, 9, 400});
+  const auto extended = Template(
+      {1, 0xFFFF, 0, 0, 0, 0, kSetFont, 0x8000, 3, 0, 0, 260, 235, 0xFFFF, 5, 'a', 'b', 0, 0x8A2D, 0x5B9A, 0, 9, 400});
   const auto noFont = Template({1, 0xFFFF, 0, 0, 0, 0, kNoFont, 0x8000, 3, 0, 0, 260, 235, 0, 0, 0, 9});
   const auto unterminated = Template({kSetFont, 0, 0, 0, 3, 0, 0, 260, 235, 0, 0, 'x', 'y'});
   struct Case {

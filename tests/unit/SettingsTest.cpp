@@ -1,9 +1,8 @@
-#include "settings/Settings.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Platform.h"
 #include "common/Text.h"
+#include "settings/Settings.h"
 #include "support/TempDir.h"
 
 namespace moorlink::test {
@@ -75,9 +74,9 @@ TEST(SettingsTest, StoredIntegersAreClampedOnRead) {
 
 TEST(SettingsTest, BooleanRule) {
   const std::pair<const char*, bool> cases[] = {
-      {"1", true},   {"true", true},    {"TRUE", true}, {"on", true},  {"On", true},    {"yes", true},
-      {"Yes", true}, {"0", false},      {"no", false},  {"y", false},  {"2", false},    {"enabled", false},
-      {"", false},   {"false", false},  {"off", false}, {"truex", false},
+      {"1", true},   {"true", true},   {"TRUE", true}, {"on", true},     {"On", true}, {"yes", true},
+      {"Yes", true}, {"0", false},     {"no", false},  {"y", false},     {"2", false}, {"enabled", false},
+      {"", false},   {"false", false}, {"off", false}, {"truex", false},
   };
   for (const auto& [stored, expected] : cases) {
     // LogPing defaults to true, so only the stored text can make it false.
@@ -108,12 +107,9 @@ TEST(SettingsTest, ComposeSettingsPath) {
   const std::wstring folder = L"/opt/tools/watch/";
 #endif
   const std::pair<std::wstring, std::wstring> cases[] = {
-      {L"staff", L"staff_Moorlink.ini"},
-      {L"a:b", L"a_b_Moorlink.ini"},
-      {L"who?", L"who__Moorlink.ini"},
-      {L"...", L"file_Moorlink.ini"},
-      {L"name. ", L"name_Moorlink.ini"},
-      {L"\u5c71\u7530", L"\u5c71\u7530_Moorlink.ini"},
+      {L"staff", L"staff_Moorlink.ini"}, {L"a:b", L"a_b_Moorlink.ini"},
+      {L"who?", L"who__Moorlink.ini"},   {L"...", L"file_Moorlink.ini"},
+      {L"name. ", L"name_Moorlink.ini"}, {L"\u5c71\u7530", L"\u5c71\u7530_Moorlink.ini"},
   };
   for (const auto& [user, file] : cases) EXPECT_EQ(ComposeSettingsPath(exe, user), folder + file);
   EXPECT_EQ(ComposeSettingsPath(L"app.exe", L"staff"), L"");

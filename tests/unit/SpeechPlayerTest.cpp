@@ -1,13 +1,11 @@
-#include "speech/SpeechPlayer.h"
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <thread>
 
 #include "common/Text.h"
+#include "speech/SpeechPlayer.h"
 #include "support/FakeSpeech.h"
 #include "support/TempDir.h"
 
@@ -36,8 +34,8 @@ class SpeechPlayerTest : public ::testing::Test {
         R"([{"name":"S","styles":[{"name":"N","id":7}]},{"name":"S","styles":[{"name":"N","id":9}]}])";
     record = std::make_shared<FakeSpeechBackend::Record>();
     backend = std::make_unique<FakeSpeechBackend>(record);
-    backend->voices = {{L"ja-JP", L"Haruka"}, {L"en-US", L"Zira"}, {L"ja-JP", L"Ayumi"},
-                       {L"ja-JP", L"Haruka"}, {L"ja-jp", L"Ichiro"}};
+    backend->voices = {
+        {L"ja-JP", L"Haruka"}, {L"en-US", L"Zira"}, {L"ja-JP", L"Ayumi"}, {L"ja-JP", L"Haruka"}, {L"ja-jp", L"Ichiro"}};
   }
 
   std::shared_ptr<SpeechPlayer> Make(bool withVoicevox = true) {
@@ -62,8 +60,8 @@ class SpeechPlayerTest : public ::testing::Test {
 
 TEST_F(SpeechPlayerTest, ListsJapaneseWindowsVoicesThenVoicevoxVoices) {
   auto player = Make();
-  EXPECT_EQ(player->VoiceNames(), (std::vector<std::wstring>{L"Haruka", L"Ayumi", L"Haruka", L"VOICEVOX: S(N)",
-                                                             L"VOICEVOX: S(N)"}));
+  EXPECT_EQ(player->VoiceNames(),
+            (std::vector<std::wstring>{L"Haruka", L"Ayumi", L"Haruka", L"VOICEVOX: S(N)", L"VOICEVOX: S(N)"}));
   EXPECT_TRUE(log.empty());
 }
 
@@ -74,13 +72,11 @@ TEST_F(SpeechPlayerTest, ChoosesTheRouteByExactName) {
     std::wstring call;
   };
   const Case cases[] = {
-      {L"", L"text -1 t"},               // the system's default voice
-      {L"Haruka", L"text 0 t"},          // a name listed twice speaks with the first voice
-      {L"Ayumi", L"text 2 t"},
-      {L"haruka", L"text -1 t"},         // letter case differs: not found
-      {L"Zira", L"text -1 t"},           // not Japanese, not listed
-      {L"Ichiro", L"text -1 t"},
-      {L"VOICEVOX: S(N)", L"wav 44 RIFF"},  // the first style id of a duplicate name
+      {L"", L"text -1 t"},                                   // the system's default voice
+      {L"Haruka", L"text 0 t"},                              // a name listed twice speaks with the first voice
+      {L"Ayumi", L"text 2 t"},   {L"haruka", L"text -1 t"},  // letter case differs: not found
+      {L"Zira", L"text -1 t"},                               // not Japanese, not listed
+      {L"Ichiro", L"text -1 t"}, {L"VOICEVOX: S(N)", L"wav 44 RIFF"},  // the first style id of a duplicate name
   };
   for (const Case& c : cases) {
     const size_t before = record->Calls().size();
@@ -158,7 +154,8 @@ TEST_F(SpeechPlayerTest, OverlappingUtterancesAreReleasedTogether) {
   }
   const auto until = [](auto done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return done();
   };
   EXPECT_TRUE(until([&] { return Plays() == 3; })) << Plays() << " plays";

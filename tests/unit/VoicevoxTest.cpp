@@ -1,11 +1,9 @@
-#include "speech/Voicevox.h"
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 
 #include "common/Text.h"
 #include "speech/SpeechBackend.h"
+#include "speech/Voicevox.h"
 #include "support/FakeSpeech.h"
 #include "support/TempDir.h"
 
@@ -76,10 +74,12 @@ class VoicevoxLoading : public ::testing::Test {
   // Loads with a binder that hands out the fake table and counts its calls.
   std::vector<VoicevoxVoice> Load(VoicevoxEngine& engine, const test::TempDir* folder = nullptr) {
     std::vector<VoicevoxVoice> voices;
-    engine.LoadVoicevox((folder ? folder : &dir)->path(), [this](const std::wstring& path) {
-      boundPath = path;
-      return lib().Api();
-    }, voices);
+    engine.LoadVoicevox((folder ? folder : &dir)->path(),
+                        [this](const std::wstring& path) {
+                          boundPath = path;
+                          return lib().Api();
+                        },
+                        voices);
     return voices;
   }
 
@@ -121,9 +121,9 @@ TEST_F(VoicevoxLoading, LoadsEveryModelAndReleasesWhatItOwns) {
     std::sort(opened.begin(), opened.end());
     EXPECT_EQ(opened, (std::vector<std::string>{"voice_model_file_open a.vvm", "voice_model_file_open y.vvm"}));
     const std::vector<std::string> start(lib().calls.begin(), lib().calls.begin() + 5);
-    EXPECT_EQ(start, (std::vector<std::string>{"make_default_load_onnxruntime_options", "onnxruntime_load_once",
-                                              "open_jtalk_rc_new", "make_default_initialize_options",
-                                              "synthesizer_new"}));
+    EXPECT_EQ(start,
+              (std::vector<std::string>{"make_default_load_onnxruntime_options", "onnxruntime_load_once",
+                                        "open_jtalk_rc_new", "make_default_initialize_options", "synthesizer_new"}));
     EXPECT_EQ(std::count(lib().calls.begin(), lib().calls.end(), "load_voice_model"), 1);
     EXPECT_EQ(lib().liveHandles["model"], 0);
 
@@ -144,11 +144,9 @@ TEST_F(VoicevoxLoading, StopsAtTheFirstFailingStep) {
     int dictionariesLeftAfterLoad;
   };
   const Case cases[] = {
-      {"onnxruntime_load_once", false, 0},
-      {"open_jtalk_rc_new", false, 0},
-      {"synthesizer_new", false, 1},  // the dictionary stays until teardown
-      {"create_metas_json", true, 1},
-      {"load_voice_model", true, 1},  // not noticed: the voices are offered
+      {"onnxruntime_load_once", false, 0}, {"open_jtalk_rc_new", false, 0},
+      {"synthesizer_new", false, 1},                                       // the dictionary stays until teardown
+      {"create_metas_json", true, 1},      {"load_voice_model", true, 1},  // not noticed: the voices are offered
   };
   Layout();
   Model(L"a.vvm", R"([{"name":"A","styles":[{"name":"x","id":1}]}])");

@@ -1,8 +1,7 @@
 // The portable half of the Wi-Fi and gateway queries: SSID decoding, the profile-name
 // match, the gateway walk and the adapter buffer rule.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -39,16 +38,17 @@ const std::string k32 = "0123456789abcdefghijklmnopqrstuv";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecodeSsidTest,
-    ::testing::Values(
-        SsidCase{"LengthZeroIsEmptyEvenWithBytes", Bytes("Home"), 0, L""},
-        SsidCase{"Ascii", Bytes("Home"), 4, L"Home"},
-        SsidCase{"LengthCutsTheField", Bytes("HomeNet"), 4, L"Home"},
-        SsidCase{"Japanese", Bytes("\xE8\x87\xAA\xE5\xAE\x85\xE3\x81\xAE" "Wi-Fi"), 14,
-                 L"\u81ea\u5b85\u306eWi-Fi"},
-        SsidCase{"InvalidUtf8StillGivesText", {0x41, 0xFF, 0x42}, 3, L"A\uFFFDB"},
-        SsidCase{"Full32Bytes", Bytes(k32), 32, std::wstring(k32.begin(), k32.end())},
-        SsidCase{"LengthAbove32IsCutTo32", Bytes(k32), 40, std::wstring(k32.begin(), k32.end())},
-        SsidCase{"EmbeddedNulIsKept", {0x61, 0x00, 0x62}, 3, std::wstring(L"a\0b", 3)}),
+    ::testing::Values(SsidCase{"LengthZeroIsEmptyEvenWithBytes", Bytes("Home"), 0, L""},
+                      SsidCase{"Ascii", Bytes("Home"), 4, L"Home"},
+                      SsidCase{"LengthCutsTheField", Bytes("HomeNet"), 4, L"Home"},
+                      SsidCase{"Japanese",
+                               Bytes("\xE8\x87\xAA\xE5\xAE\x85\xE3\x81\xAE"
+                                     "Wi-Fi"),
+                               14, L"\u81ea\u5b85\u306eWi-Fi"},
+                      SsidCase{"InvalidUtf8StillGivesText", {0x41, 0xFF, 0x42}, 3, L"A\uFFFDB"},
+                      SsidCase{"Full32Bytes", Bytes(k32), 32, std::wstring(k32.begin(), k32.end())},
+                      SsidCase{"LengthAbove32IsCutTo32", Bytes(k32), 40, std::wstring(k32.begin(), k32.end())},
+                      SsidCase{"EmbeddedNulIsKept", {0x61, 0x00, 0x62}, 3, std::wstring(L"a\0b", 3)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DecodeSsidTest, NullBytesAreEmpty) { EXPECT_EQ(DecodeSsid(nullptr, 5), L""); }
@@ -70,19 +70,17 @@ TEST_P(ProfileNameTest, MatchesExactly) {
   EXPECT_EQ(HasExactProfileName(c.profiles, c.wanted), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ProfileNameTest,
-    ::testing::Values(
-        ProfileCase{"SameName", {L"Office", L"Home"}, L"Home", true},
-        ProfileCase{"CaseDiffers", {L"home", L"HOME"}, L"Home", false},
-        ProfileCase{"NoTrimmingOfTheProfile", {L"Home ", L" Home"}, L"Home", false},
-        ProfileCase{"NoTrimmingOfTheWanted", {L"Home"}, L"Home ", false},
-        ProfileCase{"PrefixIsNotAMatch", {L"Home"}, L"Hom", false},
-        ProfileCase{"LongerIsNotAMatch", {L"Hom"}, L"Home", false},
-        ProfileCase{"Japanese", {L"\u81ea\u5b85"}, L"\u81ea\u5b85", true},
-        ProfileCase{"EmptyWantedNeverMatches", {L"", L"Home"}, L"", false},
-        ProfileCase{"EmptyList", {}, L"Home", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileNameTest,
+                         ::testing::Values(ProfileCase{"SameName", {L"Office", L"Home"}, L"Home", true},
+                                           ProfileCase{"CaseDiffers", {L"home", L"HOME"}, L"Home", false},
+                                           ProfileCase{"NoTrimmingOfTheProfile", {L"Home ", L" Home"}, L"Home", false},
+                                           ProfileCase{"NoTrimmingOfTheWanted", {L"Home"}, L"Home ", false},
+                                           ProfileCase{"PrefixIsNotAMatch", {L"Home"}, L"Hom", false},
+                                           ProfileCase{"LongerIsNotAMatch", {L"Hom"}, L"Home", false},
+                                           ProfileCase{"Japanese", {L"\u81ea\u5b85"}, L"\u81ea\u5b85", true},
+                                           ProfileCase{"EmptyWantedNeverMatches", {L"", L"Home"}, L"", false},
+                                           ProfileCase{"EmptyList", {}, L"Home", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- ChooseWifiGateway ----------------------------------------------------------------
 
@@ -128,23 +126,22 @@ INSTANTIATE_TEST_SUITE_P(
         GatewayCase{"WirelessDownSkippedEvenWithAGateway",
                     {{kWireless, kDown, {V4(10, 0, 0, 1)}}, {kWireless, kUp, {V4(172, 16, 0, 1)}}},
                     L"172.16.0.1"},
-        GatewayCase{"Ipv6OnlyAdapterSkipped",
-                    {{kWireless, kUp, {V6()}}, {kWireless, kUp, {V4(172, 16, 0, 1)}}},
-                    L"172.16.0.1"},
+        GatewayCase{
+            "Ipv6OnlyAdapterSkipped", {{kWireless, kUp, {V6()}}, {kWireless, kUp, {V4(172, 16, 0, 1)}}}, L"172.16.0.1"},
         GatewayCase{"Ipv6BeforeIpv4InOneAdapter", {{kWireless, kUp, {V6(), V4(10, 1, 2, 3)}}}, L"10.1.2.3"},
         GatewayCase{"FirstConvertibleWins",
                     {{kWireless, kUp, {V4(10, 0, 0, 1), V4(10, 0, 0, 2)}}, {kWireless, kUp, {V4(10, 0, 0, 3)}}},
                     L"10.0.0.1"},
-        GatewayCase{"ConversionFailureMovesOn",
-                    {{kWireless, kUp, {V4(0, 1, 2, 3), V4(10, 0, 0, 2)}}}, L"10.0.0.2"},
+        GatewayCase{"ConversionFailureMovesOn", {{kWireless, kUp, {V4(0, 1, 2, 3), V4(10, 0, 0, 2)}}}, L"10.0.0.2"},
         GatewayCase{"ConversionFailureMovesToNextAdapter",
                     {{kWireless, kUp, {V4(0, 1, 2, 3)}}, {kWireless, kUp, {V4(10, 9, 9, 9)}}},
                     L"10.9.9.9"},
-        GatewayCase{"WirelessUpWithoutGateway",
-                    {{kWireless, kUp, {}}, {kWireless, kUp, {V4(10, 0, 0, 7)}}}, L"10.0.0.7"},
-        GatewayCase{"NoMatchIsEmpty",
-                    {{kEthernet, kUp, {V4(10, 0, 0, 1)}}, {kWireless, kUp, {V6()}}, {kWireless, kDown, {V4(10, 0, 0, 2)}}},
-                    L""},
+        GatewayCase{
+            "WirelessUpWithoutGateway", {{kWireless, kUp, {}}, {kWireless, kUp, {V4(10, 0, 0, 7)}}}, L"10.0.0.7"},
+        GatewayCase{
+            "NoMatchIsEmpty",
+            {{kEthernet, kUp, {V4(10, 0, 0, 1)}}, {kWireless, kUp, {V6()}}, {kWireless, kDown, {V4(10, 0, 0, 2)}}},
+            L""},
         GatewayCase{"NoAdapters", {}, L""}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -209,15 +206,16 @@ TEST(WifiStateTest, ClassifiesTheServiceAnswers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FetchAdapterBufferTest,
-    ::testing::Values(
-        BufferCase{"FirstCallSucceeds", {{0, 0}}, true, {15000}},
-        BufferCase{"GrowsOnce", {{kOverflow, 20000}, {0, 0}}, true, {15000, 20000}},
-        BufferCase{"GrowsTwice", {{kOverflow, 20000}, {kOverflow, 26000}, {0, 0}}, true, {15000, 20000, 26000}},
-        BufferCase{"ThirdOverflowFails",
-                   {{kOverflow, 20000}, {kOverflow, 26000}, {kOverflow, 30000}, {0, 0}}, false,
-                   {15000, 20000, 26000}},
-        BufferCase{"OtherErrorFailsAtOnce", {{232, 0}, {0, 0}}, false, {15000}},
-        BufferCase{"NoDataFails", {{kOverflow, 20000}, {232, 0}}, false, {15000, 20000}}),
+    ::testing::Values(BufferCase{"FirstCallSucceeds", {{0, 0}}, true, {15000}},
+                      BufferCase{"GrowsOnce", {{kOverflow, 20000}, {0, 0}}, true, {15000, 20000}},
+                      BufferCase{
+                          "GrowsTwice", {{kOverflow, 20000}, {kOverflow, 26000}, {0, 0}}, true, {15000, 20000, 26000}},
+                      BufferCase{"ThirdOverflowFails",
+                                 {{kOverflow, 20000}, {kOverflow, 26000}, {kOverflow, 30000}, {0, 0}},
+                                 false,
+                                 {15000, 20000, 26000}},
+                      BufferCase{"OtherErrorFailsAtOnce", {{232, 0}, {0, 0}}, false, {15000}},
+                      BufferCase{"NoDataFails", {{kOverflow, 20000}, {232, 0}}, false, {15000, 20000}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

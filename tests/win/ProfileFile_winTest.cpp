@@ -74,8 +74,8 @@ TEST(ProfileFileWinTest, EmptyExistingFileGetsTheMarkToo) {
 TEST(ProfileFileWinTest, WriteFailsWhenTheMarkCannotBeWritten) {
   const std::wstring full = L"Z:\\dev\\full";
   // Opened, not asked for attributes: Wine has none to give for a device.
-  const UniqueKernelHandle probe(CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, 0, nullptr));
+  const UniqueKernelHandle probe(
+      CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
   if (probe.get() == INVALID_HANDLE_VALUE) GTEST_SKIP() << "needs Wine's Z: drive";
   ScopedSettingsFile settings;  // puts SettingsPath back afterwards
   SettingsPath = full;

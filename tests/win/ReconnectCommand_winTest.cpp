@@ -2,15 +2,14 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
+#include "common/PathHelpers.h"
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
-#include "common/PathHelpers.h"
 #include "monitor/ReconnectCommand.h"
 #include "support/ReconnectLogTest.h"
 #include "support/ScriptedNetshText.h"
@@ -128,8 +127,8 @@ TEST(CommandLineWinTest, SplitAgreesWithCommandLineToArgvW) {
   };
   for (const std::wstring& line : lines) EXPECT_EQ(SplitCommandLine(line), WindowsArgs(line)) << WideToUtf8(line);
   const std::wstring ssids[] = {
-      L"Home", L"My \"AP\"", L"A\\B", L"Net\\", L"\\\"Q\\\"", L" lead and trail ", L"\t", L"a\"\"b",
-      L"\\\\\\\"", L"\"\\", L"自宅\\",
+      L"Home", L"My \"AP\"", L"A\\B",     L"Net\\", L"\\\"Q\\\"", L" lead and trail ",
+      L"\t",   L"a\"\"b",    L"\\\\\\\"", L"\"\\",  L"自宅\\",
   };
   for (const std::wstring& ssid : ssids) {
     const std::wstring line = ReconnectCommandLine(ssid);

@@ -47,8 +47,8 @@ void WriteAll(HANDLE h, std::string_view bytes) {
 }
 
 void WritePid(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   WriteAll(file, std::to_string(GetCurrentProcessId()));
   CloseHandle(file);
@@ -78,8 +78,8 @@ void SpawnLingeringCopy() {
 std::string Utf8(const wchar_t* text) {
   const int length = static_cast<int>(std::wcslen(text));
   std::string utf8(static_cast<size_t>(length) * 4 + 1, '\0');
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), static_cast<int>(utf8.size()), nullptr,
-                                    nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
   utf8.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return utf8;
 }

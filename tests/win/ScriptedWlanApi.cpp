@@ -105,8 +105,8 @@ std::wstring Env(const wchar_t* name) {
 void Log(const std::string& line) {
   const std::wstring path = Env(L"MOORLINK_WLAN_LOG");
   if (path.empty()) return;
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   const std::string text = line + "\n";
   DWORD written = 0;
@@ -137,8 +137,8 @@ bool ParseGuid(const std::string& text, GUID& guid) {
   unsigned long d1 = 0;
   unsigned d2 = 0, d3 = 0, b[8] = {};
   char tail = 0;
-  if (std::sscanf(text.c_str(), "{%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}%c", &d1, &d2, &d3, &b[0], &b[1], &b[2],
-                  &b[3], &b[4], &b[5], &b[6], &b[7], &tail) != 11) {
+  if (std::sscanf(text.c_str(), "{%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}%c", &d1, &d2, &d3, &b[0], &b[1], &b[2], &b[3],
+                  &b[4], &b[5], &b[6], &b[7], &tail) != 11) {
     return false;
   }
   guid.Data1 = d1;
@@ -210,11 +210,16 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
                                                        : wlan_notification_acm_connection_attempt_fail,
                                 std::strtoul(words[2].c_str(), nullptr, 10));
     } else if (words[0] == "fail" && words.size() == 2) {
-      if (words[1] == "open") scenario.failOpen = true;
-      else if (words[1] == "enum") scenario.failEnum = true;
-      else if (words[1] == "query") scenario.failQuery = true;
-      else if (words[1] == "profiles") scenario.failProfiles = true;
-      else return error = bad, false;
+      if (words[1] == "open")
+        scenario.failOpen = true;
+      else if (words[1] == "enum")
+        scenario.failEnum = true;
+      else if (words[1] == "query")
+        scenario.failQuery = true;
+      else if (words[1] == "profiles")
+        scenario.failProfiles = true;
+      else
+        return error = bad, false;
     } else {
       return error = bad, false;
     }
@@ -253,8 +258,8 @@ std::string IndexText(int index) { return index < 0 ? "?" : std::to_string(index
 
 extern "C" {
 
-__declspec(dllexport) DWORD WINAPI WlanOpenHandle(DWORD dwClientVersion, PVOID pReserved,
-                                                  PDWORD pdwNegotiatedVersion, PHANDLE phClientHandle) {
+__declspec(dllexport) DWORD WINAPI
+    WlanOpenHandle(DWORD dwClientVersion, PVOID pReserved, PDWORD pdwNegotiatedVersion, PHANDLE phClientHandle) {
   std::lock_guard<std::mutex> lock(gLock);
   DWORD result = ERROR_SUCCESS;
   Scenario scenario;
@@ -286,8 +291,10 @@ __declspec(dllexport) DWORD WINAPI WlanCloseHandle(HANDLE hClientHandle, PVOID p
   DWORD result = ERROR_SUCCESS;
   {
     std::lock_guard<std::mutex> lock(gLock);
-    if (pReserved != nullptr) result = ERROR_INVALID_PARAMETER;
-    else if (gClients.erase(reinterpret_cast<UINT_PTR>(hClientHandle)) == 0) result = ERROR_INVALID_HANDLE;
+    if (pReserved != nullptr)
+      result = ERROR_INVALID_PARAMETER;
+    else if (gClients.erase(reinterpret_cast<UINT_PTR>(hClientHandle)) == 0)
+      result = ERROR_INVALID_HANDLE;
   }
   if (result == ERROR_SUCCESS) {
     std::lock_guard<std::mutex> lock(gCallbackLock);
@@ -297,16 +304,17 @@ __declspec(dllexport) DWORD WINAPI WlanCloseHandle(HANDLE hClientHandle, PVOID p
   return result;
 }
 
-__declspec(dllexport) DWORD WINAPI WlanRegisterNotification(HANDLE hClientHandle, DWORD dwNotifSource, BOOL,
-                                                            WLAN_NOTIFICATION_CALLBACK funcCallback,
-                                                            PVOID pCallbackContext, PVOID pReserved, PDWORD) {
+__declspec(dllexport) DWORD WINAPI
+    WlanRegisterNotification(HANDLE hClientHandle, DWORD dwNotifSource, BOOL, WLAN_NOTIFICATION_CALLBACK funcCallback,
+                             PVOID pCallbackContext, PVOID pReserved, PDWORD) {
   const UINT_PTR handle = reinterpret_cast<UINT_PTR>(hClientHandle);
   DWORD result = ERROR_SUCCESS;
   Scenario scenario;
   {
     std::lock_guard<std::mutex> lock(gLock);
     const Scenario* client = Client(hClientHandle);
-    if (client == nullptr) result = ERROR_INVALID_HANDLE;
+    if (client == nullptr)
+      result = ERROR_INVALID_HANDLE;
     else if (pReserved != nullptr || (dwNotifSource != WLAN_NOTIFICATION_SOURCE_NONE &&
                                       (dwNotifSource != WLAN_NOTIFICATION_SOURCE_ACM || funcCallback == nullptr))) {
       result = ERROR_INVALID_PARAMETER;
@@ -347,27 +355,35 @@ __declspec(dllexport) DWORD WINAPI WlanRegisterNotification(HANDLE hClientHandle
     (*owned)();
     return 0;
   };
-  if (HANDLE thread = CreateThread(nullptr, 0, run, send, 0, nullptr)) CloseHandle(thread);
-  else delete send;
+  if (HANDLE thread = CreateThread(nullptr, 0, run, send, 0, nullptr))
+    CloseHandle(thread);
+  else
+    delete send;
   return result;
 }
 
-__declspec(dllexport) DWORD WINAPI WlanReasonCodeToString(DWORD dwReasonCode, DWORD dwBufferSize,
-                                                          PWCHAR pStringBuffer, PVOID pReserved) {
+__declspec(dllexport) DWORD WINAPI
+    WlanReasonCodeToString(DWORD dwReasonCode, DWORD dwBufferSize, PWCHAR pStringBuffer, PVOID pReserved) {
   DWORD result = ERROR_SUCCESS;
-  if (pStringBuffer == nullptr || dwBufferSize == 0 || pReserved != nullptr) result = ERROR_INVALID_PARAMETER;
-  else lstrcpynW(pStringBuffer, (L"スクリプトの理由（コード " + std::to_wstring(dwReasonCode) + L"）").c_str(), dwBufferSize);
+  if (pStringBuffer == nullptr || dwBufferSize == 0 || pReserved != nullptr)
+    result = ERROR_INVALID_PARAMETER;
+  else
+    lstrcpynW(pStringBuffer, (L"スクリプトの理由（コード " + std::to_wstring(dwReasonCode) + L"）").c_str(),
+              dwBufferSize);
   return result;
 }
 
-__declspec(dllexport) DWORD WINAPI WlanEnumInterfaces(HANDLE hClientHandle, PVOID pReserved,
-                                                      PWLAN_INTERFACE_INFO_LIST* ppInterfaceList) {
+__declspec(dllexport) DWORD WINAPI
+    WlanEnumInterfaces(HANDLE hClientHandle, PVOID pReserved, PWLAN_INTERFACE_INFO_LIST* ppInterfaceList) {
   std::lock_guard<std::mutex> lock(gLock);
   const Scenario* scenario = Client(hClientHandle);
   DWORD result = ERROR_SUCCESS;
-  if (scenario == nullptr) result = ERROR_INVALID_HANDLE;
-  else if (pReserved != nullptr || ppInterfaceList == nullptr) result = ERROR_INVALID_PARAMETER;
-  else if (scenario->failEnum) result = ERROR_ACCESS_DENIED;
+  if (scenario == nullptr)
+    result = ERROR_INVALID_HANDLE;
+  else if (pReserved != nullptr || ppInterfaceList == nullptr)
+    result = ERROR_INVALID_PARAMETER;
+  else if (scenario->failEnum)
+    result = ERROR_ACCESS_DENIED;
   if (result == ERROR_SUCCESS) {
     const size_t count = scenario->interfaces.size();
     const size_t size =
@@ -390,17 +406,19 @@ __declspec(dllexport) DWORD WINAPI WlanEnumInterfaces(HANDLE hClientHandle, PVOI
   return result;
 }
 
-__declspec(dllexport) DWORD WINAPI WlanQueryInterface(HANDLE hClientHandle, const GUID* pInterfaceGuid,
-                                                      WLAN_INTF_OPCODE OpCode, PVOID pReserved, PDWORD pdwDataSize,
-                                                      PVOID* ppData,
-                                                      PWLAN_OPCODE_VALUE_TYPE pWlanOpcodeValueType) {
+__declspec(dllexport) DWORD WINAPI
+    WlanQueryInterface(HANDLE hClientHandle, const GUID* pInterfaceGuid, WLAN_INTF_OPCODE OpCode, PVOID pReserved,
+                       PDWORD pdwDataSize, PVOID* ppData, PWLAN_OPCODE_VALUE_TYPE pWlanOpcodeValueType) {
   std::lock_guard<std::mutex> lock(gLock);
   const Scenario* scenario = Client(hClientHandle);
   const int index = scenario == nullptr ? -1 : InterfaceIndex(*scenario, pInterfaceGuid);
   DWORD result = ERROR_SUCCESS;
-  if (scenario == nullptr) result = ERROR_INVALID_HANDLE;
-  else if (pReserved != nullptr || pdwDataSize == nullptr || ppData == nullptr) result = ERROR_INVALID_PARAMETER;
-  else if (index < 0) result = ERROR_NOT_FOUND;
+  if (scenario == nullptr)
+    result = ERROR_INVALID_HANDLE;
+  else if (pReserved != nullptr || pdwDataSize == nullptr || ppData == nullptr)
+    result = ERROR_INVALID_PARAMETER;
+  else if (index < 0)
+    result = ERROR_NOT_FOUND;
   else if (OpCode == wlan_intf_opcode_radio_state) {  // never gated by location access
     const Interface& item = scenario->interfaces[index];
     auto* radio = static_cast<WLAN_RADIO_STATE*>(Allocate(sizeof(WLAN_RADIO_STATE), 3));
@@ -412,8 +430,10 @@ __declspec(dllexport) DWORD WINAPI WlanQueryInterface(HANDLE hClientHandle, cons
     *ppData = radio;
     Log("query " + IndexText(index) + " " + std::to_string(static_cast<int>(OpCode)) + " " + std::to_string(result));
     return result;
-  } else if (OpCode != wlan_intf_opcode_current_connection) result = ERROR_NOT_SUPPORTED;
-  else if (scenario->failQuery) result = ERROR_ACCESS_DENIED;
+  } else if (OpCode != wlan_intf_opcode_current_connection)
+    result = ERROR_NOT_SUPPORTED;
+  else if (scenario->failQuery)
+    result = ERROR_ACCESS_DENIED;
   else if (scenario->interfaces[index].state == wlan_interface_state_not_ready ||
            scenario->interfaces[index].state == wlan_interface_state_disconnected) {
     result = ERROR_INVALID_STATE;
@@ -442,16 +462,20 @@ __declspec(dllexport) DWORD WINAPI WlanQueryInterface(HANDLE hClientHandle, cons
   return result;
 }
 
-__declspec(dllexport) DWORD WINAPI WlanGetProfileList(HANDLE hClientHandle, const GUID* pInterfaceGuid,
-                                                      PVOID pReserved, PWLAN_PROFILE_INFO_LIST* ppProfileList) {
+__declspec(dllexport) DWORD WINAPI WlanGetProfileList(HANDLE hClientHandle, const GUID* pInterfaceGuid, PVOID pReserved,
+                                                      PWLAN_PROFILE_INFO_LIST* ppProfileList) {
   std::lock_guard<std::mutex> lock(gLock);
   const Scenario* scenario = Client(hClientHandle);
   const int index = scenario == nullptr ? -1 : InterfaceIndex(*scenario, pInterfaceGuid);
   DWORD result = ERROR_SUCCESS;
-  if (scenario == nullptr) result = ERROR_INVALID_HANDLE;
-  else if (pReserved != nullptr || ppProfileList == nullptr) result = ERROR_INVALID_PARAMETER;
-  else if (index < 0) result = ERROR_NOT_FOUND;
-  else if (scenario->failProfiles) result = ERROR_ACCESS_DENIED;
+  if (scenario == nullptr)
+    result = ERROR_INVALID_HANDLE;
+  else if (pReserved != nullptr || ppProfileList == nullptr)
+    result = ERROR_INVALID_PARAMETER;
+  else if (index < 0)
+    result = ERROR_NOT_FOUND;
+  else if (scenario->failProfiles)
+    result = ERROR_ACCESS_DENIED;
   if (result == ERROR_SUCCESS) {
     const std::vector<std::wstring>& profiles = scenario->interfaces[index].profiles;
     const size_t count = profiles.size();

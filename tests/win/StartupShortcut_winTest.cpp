@@ -1,17 +1,15 @@
 // The Startup-folder shortcut against the real shell under Wine.
-#include "settings/StartupShortcut_win.h"
-
 #include <windows.h>
 #include <shlobj.h>
-#include <wrl/client.h>
 
 #include <gtest/gtest.h>
-
 #include <thread>
 #include <vector>
+#include <wrl/client.h>
 
-#include "common/Platform.h"
 #include "common/PathHelpers.h"
+#include "common/Platform.h"
+#include "settings/StartupShortcut_win.h"
 #include "support/TempDir.h"
 
 namespace moorlink::test {
@@ -32,8 +30,9 @@ std::vector<std::wstring> ReadLink(const std::wstring& path) {
       FAILED(link->GetIconLocation(text[3], MAX_PATH, &icon)) || FAILED(link->GetDescription(text[4], MAX_PATH))) {
     return {};
   }
-  return {text[0], text[1], text[2], text[3] + (L"," + std::to_wstring(icon)), text[4],
-          std::to_wstring(ReadFileBytes(path).at(0x3C))};
+  return {text[0], text[1],
+          text[2], text[3] + (L"," + std::to_wstring(icon)),
+          text[4], std::to_wstring(ReadFileBytes(path).at(0x3C))};
 }
 
 // In the multithreaded apartment, as the UI thread is. Owns the real Startup shortcut: will not start
@@ -71,7 +70,10 @@ TEST_F(StartupShortcutWinTest, CreatesTheShortcutLeavesComAsFoundAndRemovesIt) {
       created = CreateStartupShortcut(L"");
       if (SUCCEEDED(comAfter = CoInitializeEx(nullptr, COINIT_MULTITHREADED))) CoUninitialize();
     };
-    if (plainThread) std::thread(create).join(); else create();
+    if (plainThread)
+      std::thread(create).join();
+    else
+      create();
     ASSERT_TRUE(created);
     EXPECT_EQ(comAfter, plainThread ? S_OK : S_FALSE);
     const std::vector<std::wstring> made{exe, L"", FolderOfPath(exe), exe + L",0", L"Moorlink", L"5"};

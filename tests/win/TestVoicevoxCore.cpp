@@ -93,8 +93,8 @@ std::wstring Env(const wchar_t* name) {
 
 std::wstring FromUtf8(const std::string& text) {
   if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (n <= 0) return {};
   std::wstring wide(n, L'\0');
   MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), n);
@@ -103,8 +103,8 @@ std::wstring FromUtf8(const std::string& text) {
 
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string narrow(n > 0 ? n : 0, '\0');
   if (n > 0) {
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n, nullptr, nullptr);
@@ -115,8 +115,8 @@ std::string ToUtf8(const std::wstring& text) {
 void Record(const std::string& line) {
   const std::wstring path = Env(L"MOORLINK_VOICEVOX_RECORD");
   if (path.empty()) return;
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   std::string text;
   for (const char c : line) text += c == '\n' ? std::string("\\n") : std::string(1, c);
@@ -160,9 +160,8 @@ Scenario LoadScenario() {
       scenario.metas.emplace_back(rest.substr(0, nameEnd), rest.substr(nameEnd + 1));
     } else if (verb == "fail" && !rest.empty() && nameEnd == std::string::npos) {
       scenario.failing.insert(rest);
-    } else if (verb == "defaults" &&
-               std::sscanf(rest.c_str(), "%d %d %d %c", &mode, &threads, &upspeak, &tail) == 3 && threads >= 0 &&
-               threads <= 0xFFFF && (upspeak == 0 || upspeak == 1)) {
+    } else if (verb == "defaults" && std::sscanf(rest.c_str(), "%d %d %d %c", &mode, &threads, &upspeak, &tail) == 3 &&
+               threads >= 0 && threads <= 0xFFFF && (upspeak == 0 || upspeak == 1)) {
       scenario.initialize = {mode, static_cast<uint16_t>(threads)};
       scenario.tts = {upspeak == 1};
     } else {
@@ -273,8 +272,8 @@ __declspec(dllexport) VoicevoxResultCode voicevox_onnxruntime_load_once(Voicevox
   return fail ? 1 : kVoicevoxOk;
 }
 
-__declspec(dllexport) VoicevoxResultCode voicevox_open_jtalk_rc_new(const char* open_jtalk_dic_dir,
-                                                                    OpenJtalkRc** out_open_jtalk) {
+__declspec(dllexport) VoicevoxResultCode
+    voicevox_open_jtalk_rc_new(const char* open_jtalk_dic_dir, OpenJtalkRc** out_open_jtalk) {
   std::lock_guard<std::recursive_mutex> lock(gLock);
   const DWORD attributes = Attributes(open_jtalk_dic_dir);
   const bool fail = Fails(LoadScenario(), "open_jtalk_rc_new") || out_open_jtalk == nullptr ||
@@ -294,10 +293,9 @@ __declspec(dllexport) VoicevoxInitializeOptions voicevox_make_default_initialize
   return LoadScenario().initialize;
 }
 
-__declspec(dllexport) VoicevoxResultCode voicevox_synthesizer_new(const VoicevoxOnnxruntime* onnxruntime,
-                                                                  const OpenJtalkRc* open_jtalk,
-                                                                  VoicevoxInitializeOptions options,
-                                                                  VoicevoxSynthesizer** out_synthesizer) {
+__declspec(dllexport) VoicevoxResultCode
+    voicevox_synthesizer_new(const VoicevoxOnnxruntime* onnxruntime, const OpenJtalkRc* open_jtalk,
+                             VoicevoxInitializeOptions options, VoicevoxSynthesizer** out_synthesizer) {
   std::lock_guard<std::recursive_mutex> lock(gLock);
   const bool fail = Fails(LoadScenario(), "synthesizer_new") || out_synthesizer == nullptr ||
                     onnxruntime != &gRuntime || !gRuntimeLoaded || !Live(open_jtalk, "dictionary");
@@ -310,8 +308,8 @@ __declspec(dllexport) VoicevoxResultCode voicevox_synthesizer_new(const Voicevox
   return fail ? 1 : kVoicevoxOk;
 }
 
-__declspec(dllexport) VoicevoxResultCode voicevox_voice_model_file_open(const char* path,
-                                                                        VoicevoxVoiceModelFile** out_model) {
+__declspec(dllexport) VoicevoxResultCode
+    voicevox_voice_model_file_open(const char* path, VoicevoxVoiceModelFile** out_model) {
   std::lock_guard<std::recursive_mutex> lock(gLock);
   const Scenario scenario = LoadScenario();
   const DWORD attributes = Attributes(path);
@@ -353,8 +351,8 @@ __declspec(dllexport) void voicevox_json_free(char* json) {
   Record("json_free");
 }
 
-__declspec(dllexport) VoicevoxResultCode voicevox_synthesizer_load_voice_model(const VoicevoxSynthesizer* synthesizer,
-                                                                               const VoicevoxVoiceModelFile* model) {
+__declspec(dllexport) VoicevoxResultCode
+    voicevox_synthesizer_load_voice_model(const VoicevoxSynthesizer* synthesizer, const VoicevoxVoiceModelFile* model) {
   std::lock_guard<std::recursive_mutex> lock(gLock);
   const bool fail = Fails(LoadScenario(), "synthesizer_load_voice_model") || !Live(synthesizer, "synthesizer") ||
                     !Live(model, "model");
@@ -379,11 +377,9 @@ __declspec(dllexport) VoicevoxTtsOptions voicevox_make_default_tts_options() {
   return LoadScenario().tts;
 }
 
-__declspec(dllexport) VoicevoxResultCode voicevox_synthesizer_tts(const VoicevoxSynthesizer* synthesizer,
-                                                                  const char* text, VoicevoxStyleId style_id,
-                                                                  VoicevoxTtsOptions options,
-                                                                  uintptr_t* output_wav_length,
-                                                                  uint8_t** output_wav) {
+__declspec(dllexport) VoicevoxResultCode
+    voicevox_synthesizer_tts(const VoicevoxSynthesizer* synthesizer, const char* text, VoicevoxStyleId style_id,
+                             VoicevoxTtsOptions options, uintptr_t* output_wav_length, uint8_t** output_wav) {
   std::lock_guard<std::recursive_mutex> lock(gLock);
   const bool fail = Fails(LoadScenario(), "synthesizer_tts") || !Live(synthesizer, "synthesizer") ||
                     synthesizer->styles.count(style_id) == 0 || text == nullptr || output_wav_length == nullptr ||

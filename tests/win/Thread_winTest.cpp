@@ -1,13 +1,12 @@
-#include "common/Thread.h"
-
-#include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <vector>
+
+#include "common/Thread.h"
 
 namespace moorlink {
 namespace {

@@ -1,11 +1,10 @@
 // The handle owner: exactly one close per owned handle, none for the values that own nothing.
-#include "common/UniqueHandle_win.h"
-
 #include <gtest/gtest.h>
-
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "common/UniqueHandle_win.h"
 
 namespace moorlink::test {
 namespace {

@@ -3,10 +3,9 @@
 // its own, over a layout of its own in a temporary folder.
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -150,13 +149,13 @@ TEST_F(VoicevoxWinTest, LoadsTwoModelsAndSynthesizesThroughTheLibrary) {
   };
   for (const char* model : {"a.vvm", "b.vvm"}) {
     const std::string path = base + "vvms\\" + model;
-    expected.insert(expected.end(), {"voice_model_file_open " + path + " 0",
-                                     "voice_model_file_create_metas_json " + path + " ok", "json_free",
-                                     "synthesizer_load_voice_model " + path + " 0", "voice_model_file_delete " + path});
+    expected.insert(expected.end(),
+                    {"voice_model_file_open " + path + " 0", "voice_model_file_create_metas_json " + path + " ok",
+                     "json_free", "synthesizer_load_voice_model " + path + " 0", "voice_model_file_delete " + path});
   }
-  expected.insert(expected.end(), {"voice_model_file_open " + base + "vvms\\y.vvm 1", "make_default_tts_options",
-                                   "synthesizer_tts 7 1 こんにちは? 0 4844", "wav_free", "synthesizer_delete",
-                                   "open_jtalk_rc_delete"});
+  expected.insert(expected.end(),
+                  {"voice_model_file_open " + base + "vvms\\y.vvm 1", "make_default_tts_options",
+                   "synthesizer_tts 7 1 こんにちは? 0 4844", "wav_free", "synthesizer_delete", "open_jtalk_rc_delete"});
   EXPECT_EQ(Record(), expected);
 
   const std::string wav = ReadFileBytes(report_ + L".wav");

@@ -1,13 +1,12 @@
 // The gateway query's Win32 half against hand-built adapter lists and the real API, and
 // the WLAN queries against Wine's own wlanapi.dll.
-#include "monitor/WifiQueries_win.h"
-
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
+
+#include "monitor/WifiQueries_win.h"
 
 namespace moorlink::test {
 namespace {

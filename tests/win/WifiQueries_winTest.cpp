@@ -2,9 +2,8 @@
 // (run with WINEDLLOVERRIDES=wlanapi=n).
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -120,7 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
                  true},
         WlanCase{"JapaneseSsidAndProfile",
                  "interface " FIRST " 1 e887aae5ae85e381ae57692d4669\n"
-                 "profile \xE8\x87\xAA\xE5\xAE\x85\xE3\x81\xAE" "Wi-Fi\n",
+                 "profile \xE8\x87\xAA\xE5\xAE\x85\xE3\x81\xAE"
+                 "Wi-Fi\n",
                  L"\u81ea\u5b85\u306eWi-Fi", L"\u81ea\u5b85\u306eWi-Fi", L"\u81ea\u5b85\u306eWi-Fi", true},
         WlanCase{"HiddenSsidIsEmpty", "interface " FIRST " 1 486f6d65 0\nprofile Home\n", L"", L"Home", L"Home", true},
         WlanCase{"InvalidUtf8SsidStillGivesText", "interface " FIRST " 1 41ff42\n", L"A\uFFFDB", L"", L"A", false},

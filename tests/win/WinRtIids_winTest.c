@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <asyncinfo.h>
 #include <string.h>
+
 #include <windows.foundation.h>
 #include <windows.media.speechsynthesis.h>
 

@@ -5,15 +5,14 @@
 #include <bcrypt.h>
 #include <roapi.h>
 #include <winstring.h>
-#include <wrl/client.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
+#include <wrl/client.h>
 
 #include "speech/WinRtAbi_win.h"
 #include "speech/WinRtDelegate_win.h"
@@ -71,10 +70,10 @@ TEST(WinRtIids, ParameterizedIidsFollowFromTheirSignatures) {
   const std::string operation = "{9fc2b0bb-e446-44e2-aa61-9cab8f636af2}";
   const std::string completed = "{fcdcf02c-e5d8-4478-915a-4d90b74b83a5}";
   const std::string typedEvent = "{9de1c534-6ae1-11e0-84e1-18a905bcc53f}";
-  const std::string voice = "rc(Windows.Media.SpeechSynthesis.VoiceInformation;" +
-                            Lower(__uuidof(abi::IVoiceInformation)) + ")";
-  const std::string stream = "rc(Windows.Media.SpeechSynthesis.SpeechSynthesisStream;" +
-                             Lower(__uuidof(abi::ISpeechSynthesisStream)) + ")";
+  const std::string voice =
+      "rc(Windows.Media.SpeechSynthesis.VoiceInformation;" + Lower(__uuidof(abi::IVoiceInformation)) + ")";
+  const std::string stream =
+      "rc(Windows.Media.SpeechSynthesis.SpeechSynthesisStream;" + Lower(__uuidof(abi::ISpeechSynthesisStream)) + ")";
   const std::string player = "rc(Windows.Media.Playback.MediaPlayer;" + Lower(__uuidof(abi::IMediaPlayer)) + ")";
   const std::string failedArgs =
       "rc(Windows.Media.Playback.MediaPlayerFailedEventArgs;{2744e9b9-a7e3-4f16-bac4-7914ebc08301})";
@@ -87,7 +86,8 @@ TEST(WinRtIids, ParameterizedIidsFollowFromTheirSignatures) {
       {"pinterface(" + completed + ";" + stream + ")", __uuidof(abi::ISpeechSynthesisStreamCompletedHandler)},
       {"pinterface(" + operation + ";u4)", __uuidof(abi::IUInt32Operation)},
       {"pinterface(" + completed + ";u4)", __uuidof(abi::IUInt32CompletedHandler)},
-      {"pinterface(" + typedEvent + ";" + player + ";cinterface(IInspectable))", __uuidof(abi::MediaPlayerEventHandler)},
+      {"pinterface(" + typedEvent + ";" + player + ";cinterface(IInspectable))",
+       __uuidof(abi::MediaPlayerEventHandler)},
       {"pinterface(" + typedEvent + ";" + player + ";" + failedArgs + ")",
        __uuidof(abi::MediaPlayerFailedEventHandler)},
   };
