@@ -29,6 +29,11 @@ WallSeconds CurrentWallSeconds();
 // How an outage ended. SessionEnd: sign-out, shutdown or restart of Windows.
 enum class OutageEnd { Recovered, Stopped, ProgramExit, Sleep, SessionEnd };
 
+// What the outage was: the Wi-Fi link (the specified reaction, reconnects), the internet
+// behind a router that still answered (no reconnect helps), or a network that wants a
+// sign-in first (a captive portal).
+enum class OutageKind { WiFi, Internet, SignIn };
+
 struct OutageRecord {
   WallSeconds start = 0;
   WallSeconds end = 0;
@@ -37,7 +42,8 @@ struct OutageRecord {
   int reconnects = 0;  // reconnect commands launched in it
   OutageEnd how = OutageEnd::Recovered;
   bool retryLimit = false;  // monitoring stopped at the retry limit during it
-  bool open = false;        // still going on (set by the monitor's OutageBook); never in the file
+  OutageKind kind = OutageKind::WiFi;
+  bool open = false;  // still going on (set by the monitor's OutageBook); never in the file
   bool operator==(const OutageRecord&) const = default;
 };
 

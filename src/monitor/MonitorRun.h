@@ -49,6 +49,8 @@ inline constexpr int kWifiWaitSeconds = 30;
 inline constexpr int kIconMonitoring = 100;
 inline constexpr int kIconReconnecting = 101;
 inline constexpr int kIconStopped = 102;
+// The router answers, the internet behind it does not (or the network wants a sign-in).
+inline constexpr int kIconInternet = 103;
 
 struct MonitorPorts {
   std::function<bool(const std::wstring& name)> HasWlanProfile;
