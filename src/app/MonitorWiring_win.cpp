@@ -35,6 +35,10 @@ MonitorPorts SystemMonitorPorts(ShellPorts shell) {
     return ParseIPv4Address(text, address);
   };
   p.PingOnce = PingOnce;
+  p.PingGateway = [](const std::wstring& gateway, uint32_t timeoutMs) {
+    return PingOnceFrom(GetWifiSourceAddress(), gateway, timeoutMs);
+  };
+  p.QueryWindowsView = QueryWifiWindowsView;
   p.RunReconnectCommand = RunReconnectCommand;
   p.StartDetachedThread = StartDetachedThread;
   p.SetTrayIcon = std::move(shell.SetTrayIcon);

@@ -107,6 +107,8 @@ DetailPageValues LoadDetailPage() {
   DetailPageValues v;
   for (size_t i = 0; i < kDetailNumberFields.size(); ++i) v.numbers[i] = ReadSetting(kDetailNumberFields[i].key);
   v.useHistory = UseHistory();
+  v.gatewayCheck = EnableGatewayCheck();
+  v.gatewayAddress = GatewayAddress();
   return v;
 }
 
@@ -118,6 +120,9 @@ bool SaveDetailPage(const DetailPageValues& values, const LogWriterFunction& wri
     runChanged |= ReadSetting(key) != ClampSetting(key, values.numbers[i]);
     saved &= WriteSetting(key, values.numbers[i]);
   }
+  runChanged |= EnableGatewayCheck() != values.gatewayCheck || GatewayAddress() != values.gatewayAddress;
+  saved &= WriteSetting(keys::EnableGatewayCheck, values.gatewayCheck);
+  saved &= WriteSetting(keys::GatewayAddress, values.gatewayAddress);
   // The history switch is read at every row, so it needs no restart.
   saved &= WriteSetting(keys::UseHistory, values.useHistory);
   if (!saved) {

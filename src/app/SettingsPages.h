@@ -141,6 +141,8 @@ inline constexpr auto kDetailNumberFields = std::to_array<NumberField>({
 struct DetailPageValues {
   std::array<int, kDetailNumberFields.size()> numbers{};  // in kDetailNumberFields order
   bool useHistory = false;
+  bool gatewayCheck = keys::EnableGatewayCheck.defaultValue;
+  std::wstring gatewayAddress;
 };
 DetailPageValues LoadDetailPage();
 // Writes the page's keys. True when a key the monitor run reads at its start changed and

@@ -216,10 +216,19 @@ bool ApplyOtherPage(HWND page) {
 
 // ---- Detail page ----
 
+void EnableGatewayControls(HWND page) {
+  Enable(page, {IDC_GATEWAY_ADDRESS_LABEL, IDC_GATEWAY_ADDRESS},
+         IsDlgButtonChecked(page, IDC_GATEWAY_CHECK) == BST_CHECKED);
+}
+
 void InitDetailPage(HWND page) {
   const DetailPageValues values = LoadDetailPage();
   SetUpNumberFields(page, kDetailNumberFields, values.numbers);
   CheckDlgButton(page, IDC_USE_HISTORY, values.useHistory ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(page, IDC_GATEWAY_CHECK, values.gatewayCheck ? BST_CHECKED : BST_UNCHECKED);
+  SendDlgItemMessageW(page, IDC_GATEWAY_ADDRESS, EM_LIMITTEXT, kPingAddressTypingLimit, 0);
+  SetDlgItemTextW(page, IDC_GATEWAY_ADDRESS, values.gatewayAddress.c_str());
+  EnableGatewayControls(page);
   CenterSheetOnce(page);
 }
 
@@ -229,6 +238,8 @@ bool ApplyDetailPage(HWND page) {
   DetailPageValues values;
   for (size_t i = 0; i < readings.size(); ++i) values.numbers[i] = static_cast<int>(readings[i].value);
   values.useHistory = IsDlgButtonChecked(page, IDC_USE_HISTORY) == BST_CHECKED;
+  values.gatewayCheck = IsDlgButtonChecked(page, IDC_GATEWAY_CHECK) == BST_CHECKED;
+  values.gatewayAddress = EditText(page, IDC_GATEWAY_ADDRESS);
   return SaveDetailPage(values, WriteLog, NotifyUser);
 }
 
@@ -280,7 +291,8 @@ void OtherPageCommand(HWND page, int id, int code) {
 }
 
 void DetailPageCommand(HWND page, int id, int code) {
-  if (code == EN_CHANGE || (id == IDC_USE_HISTORY && code == BN_CLICKED)) Changed(page);
+  if (id == IDC_GATEWAY_CHECK && code == BN_CLICKED) EnableGatewayControls(page);
+  if (code == EN_CHANGE || ((id == IDC_USE_HISTORY || id == IDC_GATEWAY_CHECK) && code == BN_CLICKED)) Changed(page);
 }
 
 struct PageHandlers {

@@ -42,8 +42,8 @@ struct OutageRecord {
   int reconnects = 0;  // reconnect commands launched in it
   OutageEnd how = OutageEnd::Recovered;
   bool retryLimit = false;  // monitoring stopped at the retry limit during it
+  bool open = false;        // still going on (set by the monitor's OutageBook); never in the file
   OutageKind kind = OutageKind::WiFi;
-  bool open = false;  // still going on (set by the monitor's OutageBook); never in the file
   bool operator==(const OutageRecord&) const = default;
 };
 

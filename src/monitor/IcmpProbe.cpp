@@ -31,7 +31,17 @@ PingLogLine DescribeEcho(const std::wstring& address, const EchoResult& result) 
 }
 
 bool PingOnce(const std::wstring& address, uint32_t timeoutMs) {
-  return PingOnceWith(address, timeoutMs, SendIcmpEcho);
+  return PingOnceWith(address, timeoutMs, [](const std::array<uint8_t, 4>& target, uint32_t timeout) {
+    return SendIcmpEcho(target, timeout);
+  });
+}
+
+bool PingOnceFrom(const std::wstring& source, const std::wstring& address, uint32_t timeoutMs) {
+  std::array<uint8_t, 4> from{};
+  if (source.empty() || ParseIPv4Address(source, from) != 1) from = {};
+  return PingOnceWith(address, timeoutMs, [&from](const std::array<uint8_t, 4>& target, uint32_t timeout) {
+    return SendIcmpEchoFrom(from, target, timeout);
+  });
 }
 
 bool PingOnceWith(const std::wstring& address, uint32_t timeoutMs, const EchoSender& send) noexcept {

@@ -18,6 +18,9 @@ namespace moorlink {
 
 // True only when an echo reply with status 0 came back within the timeout.
 bool PingOnce(const std::wstring& address, uint32_t timeoutMs);
+// The same, sent from the local address source (empty or invalid: any), so that only the
+// link that holds it can carry the echo.
+bool PingOnceFrom(const std::wstring& source, const std::wstring& address, uint32_t timeoutMs);
 
 struct EchoResult {
   enum class Kind {
@@ -39,8 +42,13 @@ inline constexpr uint32_t kIpReqTimedOut = 11010;
 // A text with an embedded NUL is rejected, not cut short at it.
 int ParseIPv4Address(const std::wstring& text, std::array<uint8_t, 4>& address);
 
-// Sends the 5-byte payload "Ping\0" once and waits up to timeoutMs for the reply.
-EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutMs);
+// Sends the 5-byte payload "Ping\0" once and waits up to timeoutMs for the reply; from
+// the local address source unless it is 0.0.0.0.
+EchoResult SendIcmpEchoFrom(const std::array<uint8_t, 4>& source, const std::array<uint8_t, 4>& address,
+                            uint32_t timeoutMs);
+inline EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutMs) {
+  return SendIcmpEchoFrom({}, address, timeoutMs);
+}
 
 // The Ping log line (title, message) for an outcome.
 struct PingLogLine {

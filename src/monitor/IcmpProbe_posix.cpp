@@ -178,7 +178,8 @@ int ParseIPv4Address(const std::wstring& text, std::array<uint8_t, 4>& address) 
   }
 }
 
-EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutMs) {
+EchoResult SendIcmpEchoFrom(const std::array<uint8_t, 4>& source, const std::array<uint8_t, 4>& address,
+                            uint32_t timeoutMs) {
   const int fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (fd < 0) {
     EchoResult result;
@@ -186,6 +187,13 @@ EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutM
     return result;
   }
   FdCloser closer(fd);
+  if (source != std::array<uint8_t, 4>{}) {
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    std::memcpy(&from.sin_addr, source.data(), 4);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) < 0)
+      return Failure(static_cast<uint32_t>(errno));
+  }
 #if defined(__linux__) && defined(ICMP_FILTER)
   // Only replies and errors wake us; a set bit drops that type. Best effort.
   icmp_filter filter{};

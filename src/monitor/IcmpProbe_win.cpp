@@ -11,6 +11,12 @@
 
 #include "common/UniqueHandle_win.h"
 
+// In iphlpapi since Vista; MinGW's icmpapi.h does not declare it.
+extern "C" DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, FARPROC apcRoutine, PVOID apcContext,
+                                        IPAddr sourceAddress, IPAddr destinationAddress, LPVOID requestData,
+                                        WORD requestSize, PIP_OPTION_INFORMATION requestOptions, LPVOID replyBuffer,
+                                        DWORD replySize, DWORD timeout);
+
 namespace moorlink {
 
 int ParseIPv4Address(const std::wstring& text, std::array<uint8_t, 4>& address) {
@@ -22,7 +28,8 @@ int ParseIPv4Address(const std::wstring& text, std::array<uint8_t, 4>& address) 
   return r;
 }
 
-EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutMs) {
+EchoResult SendIcmpEchoFrom(const std::array<uint8_t, 4>& source, const std::array<uint8_t, 4>& address,
+                            uint32_t timeoutMs) {
   EchoResult result;
   const UniqueIcmpHandle icmp(IcmpCreateFile());
   if (icmp.get() == INVALID_HANDLE_VALUE) {
@@ -34,8 +41,12 @@ EchoResult SendIcmpEcho(const std::array<uint8_t, 4>& address, uint32_t timeoutM
   std::memcpy(&destination, address.data(), 4);
   alignas(ICMP_ECHO_REPLY) unsigned char reply[1024] = {};
 
-  const DWORD count =
-      IcmpSendEcho(icmp.get(), destination, payload, sizeof payload, nullptr, reply, sizeof reply, timeoutMs);
+  IPAddr from = 0;
+  std::memcpy(&from, source.data(), 4);
+  const DWORD count = from == 0 ? IcmpSendEcho(icmp.get(), destination, payload, sizeof payload, nullptr, reply,
+                                               sizeof reply, timeoutMs)
+                                : IcmpSendEcho2Ex(icmp.get(), nullptr, nullptr, nullptr, from, destination, payload,
+                                                  sizeof payload, nullptr, reply, sizeof reply, timeoutMs);
   // Read now: closing the handle on the way out may overwrite the thread's last error.
   const DWORD error = count == 0 ? GetLastError() : 0;
 

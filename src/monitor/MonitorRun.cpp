@@ -28,6 +28,8 @@ constexpr int64_t kNsPerMs = 1'000'000;
 // A tick this much later than its longest regular distance (one second of waiting plus a
 // ping that timed out) means the system slept in between.
 constexpr int64_t kWakeGapNs = 30 * kNsPerSecond;
+// The router is one hop away: a silent one delays the command by no more than this.
+constexpr uint32_t kGatewayTimeoutMs = 1000;
 int64_t WholeSecondsBetween(int64_t from, int64_t to) { return (to - from) / kNsPerSecond; }
 
 class Run {
@@ -193,19 +195,26 @@ class Run {
     const bool ok = p_.PingOnce(target_, s_.pingTimeoutMs);
     lastPingOk_ = ok;
     lastPingTime_ = now;
+    const int64_t t = p_.Now();
+    FollowWindowsView(t);
     if (ok) {
-      OnAnswer();
+      OnAnswer(t);
     } else {
-      OnFailure(p_.Now());
+      OnFailure(t);
     }
   }
 
   bool PingDue(int64_t now) const { return !lastPingOk_ || WholeSecondsBetween(lastPingTime_, now) >= s_.pingInterval; }
 
-  void OnAnswer() {
+  void OnAnswer(int64_t t) {
     if (graceUntil_ != 0) EndGrace(kGraceEndedByAnswer);
     failedPings_ = 0;
-    TellRecovery();
+    const Remedy remedy = ChooseRemedy(AnsweredFacts(t));
+    if (remedy != Remedy::None) {
+      BehindTheRouter(remedy, t);
+    } else {
+      TellRecovery();
+    }
     BackToMonitoring();
   }
 
@@ -226,9 +235,98 @@ class Run {
       lastReconnectTime_ = t;
       return;
     }
-    AnnounceOutage(t);
+    if (const Remedy remedy = ChooseRemedy(FailureFacts(t)); remedy != Remedy::Reconnect) {
+      // No command helps behind the router; it is asked again at the reconnect pace.
+      BehindTheRouter(remedy, t);
+      lastReconnectTime_ = t;
+      return;
+    }
+    LeaveInternetSide();
+    const int64_t decided = p_.Now();  // after the gateway's echo
+    AnnounceOutage(decided);
     EnsureIcon(kIconReconnecting);
-    LaunchReconnect(t);
+    LaunchReconnect(decided);
+  }
+
+  // Windows' view, followed at every ping while the gateway check is on.
+  void FollowWindowsView(int64_t t) {
+    if (!s_.gatewayCheck || !p_.QueryWindowsView) return;
+    view_ = p_.QueryWindowsView();
+    if (view_ != WindowsView::LocalOnly) {
+      localOnlySince_ = 0;
+    } else if (localOnlySince_ == 0) {
+      localOnlySince_ = t;
+    }
+  }
+
+  RemedyFacts CommonFacts(int64_t t) const {
+    RemedyFacts f;
+    f.gatewayCheck = s_.gatewayCheck;
+    f.windows = view_;
+    f.localOnlyForNs = localOnlySince_ == 0 ? 0 : t - localOnlySince_;
+    return f;
+  }
+
+  // The gateway to ask: the setting when it is an address, else the Wi-Fi adapter's,
+  // looked up now (a reconnect may have changed it). Empty: none known.
+  std::wstring GatewayToAsk() const {
+    if (!s_.gatewayAddress.empty() && p_.InetPtonW(s_.gatewayAddress) == 1) return s_.gatewayAddress;
+    return p_.GetWifiGateway ? p_.GetWifiGateway() : std::wstring();
+  }
+
+  RemedyFacts AnsweredFacts(int64_t t) const {
+    RemedyFacts f = CommonFacts(t);
+    f.targetAnswered = true;
+    // Only Windows' doubts make the answering target's role matter.
+    if (f.gatewayCheck && (view_ == WindowsView::LocalOnly || view_ == WindowsView::SignIn)) {
+      f.targetIsGateway = GatewayToAsk() == target_;
+    }
+    return f;
+  }
+
+  RemedyFacts FailureFacts(int64_t t) const {
+    RemedyFacts f = CommonFacts(t);
+    if (!f.gatewayCheck) return f;
+    const std::wstring gateway = GatewayToAsk();
+    f.gatewayKnown = !gateway.empty() && static_cast<bool>(p_.PingGateway);
+    f.targetIsGateway = gateway == target_;
+    if (NeedsGatewayPing(f)) {
+      const uint32_t timeout = std::min(s_.pingTimeoutMs, kGatewayTimeoutMs);
+      f.gateway = p_.PingGateway(gateway, timeout) ? GatewayAnswer::Answered : GatewayAnswer::Silent;
+    }
+    return f;
+  }
+
+  // The router answers, what is behind it does not (or wants a sign-in): an outage of its
+  // own kind, told once, with no command and none counted.
+  void BehindTheRouter(Remedy remedy, int64_t t) {
+    const bool signIn = remedy == Remedy::SignIn;
+    book_.OutageBegins(t, signIn ? OutageKind::SignIn : OutageKind::Internet);
+    // The link is there: a later loss of it is an outage to announce, with fresh retries.
+    announced_ = false;
+    retryCount_ = 0;
+    if (behind_ == remedy) return;
+    behind_ = remedy;
+    EnsureIcon(kIconInternet);
+    p_.SetTrayTip((signIn ? kSignInTipLead : kInternetOutageTipLead) + ssid_ + L" - " + kProductTitle);
+    if (signIn) {
+      // Only the user can sign in, so this is told whatever the notice switch says.
+      if (p_.NotifyUserWithLink) {
+        p_.NotifyUserWithLink(kSignInMessage, kSignInTitle, NotifyKind::Warning, kSignInPageUri);
+      } else {
+        p_.NotifyUser(kSignInMessage, kSignInTitle, NotifyKind::Warning);
+      }
+      p_.WriteLog(LogCategory::Monitor, kSignInTitle, kSignInLogMessage);
+      return;
+    }
+    if (p_.NotifyOnReconnect()) p_.NotifyUser(kInternetOutageMessage, kInternetOutageTitle, NotifyKind::Warning);
+    p_.WriteLog(LogCategory::Monitor, kInternetOutageTitle, kInternetOutageLogMessage);
+  }
+
+  void LeaveInternetSide() {
+    if (behind_ == Remedy::None) return;
+    behind_ = Remedy::None;
+    p_.SetTrayTip(ssid_ + L" - " + kProductTitle);
   }
 
   // One lost ping on a busy network is no outage yet.
@@ -275,9 +373,13 @@ class Run {
   }
 
   void TellRecovery() {
+    LeaveInternetSide();
     const std::optional<OutageSummary> outage = book_.Answered(p_.Now());
     if (!outage) return;
-    const std::wstring text = kRecoveredLead + DurationText(outage->seconds) + kRecoveredReconnects +
+    const wchar_t* lead = outage->kind == OutageKind::Internet ? kRecoveredInternetLead
+                          : outage->kind == OutageKind::SignIn ? kRecoveredSignInLead
+                                                               : kRecoveredLead;
+    const std::wstring text = lead + DurationText(outage->seconds) + kRecoveredReconnects +
                               std::to_wstring(outage->reconnects) + kRecoveredTail;
     p_.WriteLog(LogCategory::Monitor, kRecoveredTitle, text);
     if (p_.NotifyOnReconnect()) p_.NotifyUser(text, kRecoveredTitle, NotifyKind::Info);
@@ -370,7 +472,7 @@ class Run {
     retryCount_ = 0;
     announced_ = false;
     radioOffTold_ = false;
-    EnsureIcon(kIconMonitoring);
+    EnsureIcon(behind_ == Remedy::None ? kIconMonitoring : kIconInternet);
   }
 
   void EnsureIcon(int id) {
@@ -427,6 +529,9 @@ class Run {
   int64_t seenResume_ = 0;
   int64_t lastTickAt_ = 0;
   bool paused_ = false;
+  Remedy behind_ = Remedy::None;  // an outage behind the router, as told
+  WindowsView view_ = WindowsView::Unknown;
+  int64_t localOnlySince_ = 0;  // 0: Windows does not report local access only
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "log/LogCategory.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/OutageBook.h"
+#include "monitor/Remedy.h"
 #include "monitor/WifiQueries.h"
 #include "notify/NotifyKind.h"
 
@@ -43,6 +44,8 @@ extern std::atomic<bool> ReconnectCommandBusy;
 extern std::atomic<bool> LocationNoticeGiven;
 
 inline constexpr const wchar_t* kLocationSettingsUri = L"ms-settings:privacy-location";
+// What Windows itself opens for a network's sign-in page.
+inline constexpr const wchar_t* kSignInPageUri = L"http://www.msftconnecttest.com/redirect";
 // How often a run that found no network yet asks again.
 inline constexpr int kWifiWaitSeconds = 30;
 
@@ -63,6 +66,11 @@ struct MonitorPorts {
   // 1 for a valid IPv4 address in strict dotted-decimal form.
   std::function<int(const std::wstring& text)> InetPtonW;
   std::function<bool(const std::wstring& target, uint32_t timeoutMs)> PingOnce;
+  // Optional: one echo to the gateway sent from the Wi-Fi adapter's own address, so that
+  // no other adapter answers for it (absent: no link check).
+  std::function<bool(const std::wstring& gateway, uint32_t timeoutMs)> PingGateway;
+  // Optional: what Windows reports for the Wi-Fi connection (absent: Unknown).
+  std::function<WindowsView()> QueryWindowsView;
   // Must clear ReconnectCommandBusy when it ends, on every path.
   std::function<void(std::wstring ssid)> RunReconnectCommand;
   // Runs the function on a new detached thread; false (or a throw) when no thread could be started.

@@ -12,6 +12,8 @@ MonitorSettings ReadMonitorSettings() {
   s.maxRetryCount = MaxRetryCount();
   s.graceSeconds = ResumeGraceSeconds();
   s.failuresBeforeReconnect = FailuresBeforeReconnect();
+  s.gatewayCheck = EnableGatewayCheck();
+  s.gatewayAddress = GatewayAddress();
   return s;
 }
 

@@ -17,6 +17,8 @@ struct MonitorSettings {
   int maxRetryCount = keys::MaxRetryCount.defaultValue;
   int graceSeconds = keys::ResumeGraceSeconds.defaultValue;
   int failuresBeforeReconnect = keys::FailuresBeforeReconnect.defaultValue;
+  bool gatewayCheck = keys::EnableGatewayCheck.defaultValue;
+  std::wstring gatewayAddress;  // empty: the Wi-Fi adapter's default gateway
 };
 
 // From the settings file, with each key's default and clamp.

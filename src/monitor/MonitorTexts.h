@@ -84,6 +84,21 @@ inline constexpr const wchar_t kOutageNoticeMessage[] = L"Wi-Fiの切断を検�
 inline constexpr const wchar_t kOutageLogTitle[] = L"切断検知";
 inline constexpr const wchar_t kOutageLogMessage[] = L"Wi-Fiの切断を検知。再接続処理に移行。";
 
+// The router answers but the internet behind it does not: no command; the notice (when
+// asked for), the log line and the tray tip's lead.
+inline constexpr const wchar_t kInternetOutageTitle[] = L"インターネット切断検知";
+inline constexpr const wchar_t kInternetOutageMessage[] =
+    L"インターネット側の切断を検知しました。ルーターまでは接続できている為、Wi-Fiの再接続は行いません。";
+inline constexpr const wchar_t kInternetOutageLogMessage[] =
+    L"ゲートウェイは応答、インターネット側の切断を検知。再接続は行わずに回復を待機。";
+inline constexpr const wchar_t kInternetOutageTipLead[] = L"インターネット接続なし - ";
+// The network wants a sign-in (a captive portal): told always, its balloon opens the page.
+inline constexpr const wchar_t kSignInTitle[] = L"サインインが必要";
+inline constexpr const wchar_t kSignInMessage[] =
+    L"このネットワークを使うにはサインインが必要です。通知をクリックするとサインインのページを開きます。";
+inline constexpr const wchar_t kSignInLogMessage[] =
+    L"ネットワークのサインイン要求を検知。再接続は行わずにサインインを待機。";
+inline constexpr const wchar_t kSignInTipLead[] = L"サインインが必要 - ";
 // Wi-Fi is off, so no command is launched.
 inline constexpr const wchar_t kRadioOffTitle[] = L"Wi-Fiオフ";
 inline constexpr const wchar_t kRadioOffMessage[] =
@@ -96,6 +111,8 @@ inline constexpr const wchar_t kReconnectThreadFailedMessage[] =
 // The connection is back: the outage's length, then its reconnect count.
 inline constexpr const wchar_t kRecoveredTitle[] = L"接続回復";
 inline constexpr const wchar_t kRecoveredLead[] = L"Wi-Fiの接続が回復しました。（切断時間 ";
+inline constexpr const wchar_t kRecoveredInternetLead[] = L"インターネットの接続が回復しました。（切断時間 ";
+inline constexpr const wchar_t kRecoveredSignInLead[] = L"サインインが必要な状態から回復しました。（切断時間 ";
 inline constexpr const wchar_t kRecoveredReconnects[] = L"、再接続 ";
 inline constexpr const wchar_t kRecoveredTail[] = L"回）";
 

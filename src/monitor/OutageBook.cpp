@@ -69,10 +69,14 @@ void OutageBook::RunEnds(std::optional<OutageEnd> outageEnd, int64_t nowNs) {
   });
 }
 
-void OutageBook::OutageBegins(int64_t nowNs) {
+void OutageBook::OutageBegins(int64_t nowNs, OutageKind kind) {
   Call([&](Closed&) {
-    if (outage_ || asleep_ || !running_) return;
-    outage_ = OpenOutage{OutageRecord{Wall(), 0, ssid_, target_, 0, OutageEnd::Recovered, false}, nowNs};
+    if (outage_) {
+      if (kind == OutageKind::WiFi) outage_->row.kind = kind;
+      return;
+    }
+    if (asleep_ || !running_) return;
+    outage_ = OpenOutage{OutageRecord{Wall(), 0, ssid_, target_, 0, OutageEnd::Recovered, false, false, kind}, nowNs};
   });
 }
 
@@ -83,14 +87,18 @@ bool OutageBook::HasOutage() const {
 
 void OutageBook::CommandLaunched() {
   std::lock_guard<std::mutex> guard(lock_);
-  if (outage_) ++outage_->row.reconnects;
+  if (!outage_) return;
+  ++outage_->row.reconnects;
+  outage_->row.kind = OutageKind::WiFi;
 }
 
 std::optional<OutageSummary> OutageBook::Answered(int64_t nowNs) {
   std::optional<OutageSummary> summary;
   Call([&](Closed& closed) {
     closed.outage = TakeOutage(OutageEnd::Recovered, nowNs);
-    if (closed.outage) summary = OutageSummary{closed.outage->end - closed.outage->start, closed.outage->reconnects};
+    if (closed.outage)
+      summary =
+          OutageSummary{closed.outage->end - closed.outage->start, closed.outage->reconnects, closed.outage->kind};
   });
   return summary;
 }

@@ -27,6 +27,7 @@ HistoryPorts StoreHistoryPorts();
 struct OutageSummary {
   int64_t seconds = 0;
   int reconnects = 0;
+  OutageKind kind = OutageKind::WiFi;
 };
 
 // The open span is closed and reopened this often: a power cut or a crash loses no more.
@@ -44,8 +45,10 @@ class OutageBook {
   // carried into the next run. The span ends.
   void RunEnds(std::optional<OutageEnd> outageEnd, int64_t nowNs);
 
-  // An outage begins, or goes on after a wake; nothing while one is open or while asleep.
-  void OutageBegins(int64_t nowNs);
+  // An outage begins, or goes on after a wake; nothing while asleep. One already open
+  // keeps going; told of the Wi-Fi link, an internet-side one becomes a Wi-Fi outage (the
+  // link was lost at some point of it, the more severe kind).
+  void OutageBegins(int64_t nowNs, OutageKind kind = OutageKind::WiFi);
   bool HasOutage() const;
   void CommandLaunched();
   // An answer ends the open outage; its length and commands, for the recovery notice.

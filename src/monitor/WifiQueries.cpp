@@ -48,6 +48,16 @@ std::wstring DecodeSsid(const uint8_t* bytes, uint32_t length) {
   return text;
 }
 
+WindowsView ClassifyConnectivity(const ConnectivityReport& r) {
+  if (!r.found) return WindowsView::Unknown;
+  // A portal is reported on a connection that has its link, whatever else it says.
+  if (r.hasInternetFlags && (r.internetFlags & kInternetWebHijack) != 0) return WindowsView::SignIn;
+  // Pages load over either family; only an internet of neither is an internet outage.
+  if ((r.connectivity & (kIpv4Internet | kIpv6Internet)) != 0) return WindowsView::Internet;
+  if ((r.connectivity & (kIpv4LocalNetwork | kIpv4Subnet)) != 0) return WindowsView::LocalOnly;
+  return WindowsView::NoNetwork;
+}
+
 bool HasExactProfileName(const std::vector<std::wstring>& names, const std::wstring& wanted) {
   if (wanted.empty()) return false;
   return std::find(names.begin(), names.end(), wanted) != names.end();
@@ -62,6 +72,16 @@ std::wstring ChooseWifiGateway(const std::vector<AdapterInfo>& adapters,
       std::wstring text = toText(gateway.ipv4);
       if (!text.empty()) return text;
     }
+  }
+  return {};
+}
+
+std::wstring ChooseWifiSource(const std::vector<AdapterInfo>& adapters,
+                              const std::function<std::wstring(const std::array<uint8_t, 4>&)>& toText) {
+  for (const AdapterInfo& adapter : adapters) {
+    if (adapter.interfaceType != kIfTypeIeee80211 || adapter.operStatus != kIfOperStatusUp) continue;
+    if (adapter.ipv4.empty() || ChooseWifiGateway({adapter}, toText).empty()) continue;
+    return toText(adapter.ipv4.front());
   }
   return {};
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "monitor/Remedy.h"
+
 namespace moorlink {
 
 // What asking for the connected network found. Denied: Windows refused to tell, as it
@@ -31,6 +33,21 @@ WifiReadiness QueryWifiReadiness();
 // The names of the networks Windows counts as connected (Network List Manager), which
 // location access does not gate. A Wi-Fi network's name is usually its profile's name.
 std::vector<std::wstring> GetConnectedNetworkNames();
+// The IPv4 address of the Wi-Fi adapter that is up (empty: none), for an echo that only
+// the Wi-Fi link can carry.
+std::wstring GetWifiSourceAddress();
+// What Windows reports for the Wi-Fi adapter's connection (Network List Manager).
+WindowsView QueryWifiWindowsView();
+
+// Windows' report as read: whether the Wi-Fi adapter's connection was found, its
+// connectivity flags and, when it could be read, its IPv4 internet-connectivity property.
+struct ConnectivityReport {
+  bool found = false;
+  uint32_t connectivity = 0;  // NLM_CONNECTIVITY flags
+  bool hasInternetFlags = false;
+  uint32_t internetFlags = 0;  // NLM_INTERNET_CONNECTIVITY flags
+};
+WindowsView ClassifyConnectivity(const ConnectivityReport& report);
 
 // The SDK's numbers the classifications below read, so that they stay portable
 // (WifiQueries_win.cpp checks each against the SDK's own).
@@ -45,6 +62,11 @@ inline constexpr uint32_t kErrorServiceNotActive = 1062;
 inline constexpr uint32_t kErrorServiceDisabled = 1058;
 inline constexpr uint32_t kRadioOn = 1;
 inline constexpr uint32_t kRadioOff = 2;
+inline constexpr uint32_t kIpv4Subnet = 0x10;
+inline constexpr uint32_t kIpv4LocalNetwork = 0x20;
+inline constexpr uint32_t kIpv4Internet = 0x40;
+inline constexpr uint32_t kIpv6Internet = 0x400;
+inline constexpr uint32_t kInternetWebHijack = 0x1;
 }  // namespace wlan_numbers
 
 // The current-connection query's answer: the call's result code and, on success, whether
@@ -79,12 +101,18 @@ struct AdapterInfo {
   uint32_t interfaceType = 0;  // 71 is IEEE 802.11 wireless
   int operStatus = 0;          // 1 is up
   std::vector<AdapterGateway> gateways;
+  std::vector<std::array<uint8_t, 4>> ipv4 = {};  // its unicast IPv4 addresses
 };
 
 // The first IPv4 gateway of the first wireless adapter that is up, converted to text by
 // toText (empty text means "could not convert": the walk goes on).
 std::wstring ChooseWifiGateway(const std::vector<AdapterInfo>& adapters,
                                const std::function<std::wstring(const std::array<uint8_t, 4>&)>& toText);
+
+// The first IPv4 address of the first wireless adapter that is up and has a gateway (the
+// one ChooseWifiGateway would ask), as text; empty when there is none.
+std::wstring ChooseWifiSource(const std::vector<AdapterInfo>& adapters,
+                              const std::function<std::wstring(const std::array<uint8_t, 4>&)>& toText);
 
 // The adapter list's buffer: start with 15000 zero-filled bytes; when the call answers
 // ERROR_BUFFER_OVERFLOW (111) it has written the needed size back, and the buffer is

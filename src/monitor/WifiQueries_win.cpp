@@ -24,6 +24,11 @@ static_assert(wlan_numbers::kErrorServiceNotActive == ERROR_SERVICE_NOT_ACTIVE);
 static_assert(wlan_numbers::kErrorServiceDisabled == ERROR_SERVICE_DISABLED);
 static_assert(wlan_numbers::kRadioOn == dot11_radio_state_on);
 static_assert(wlan_numbers::kRadioOff == dot11_radio_state_off);
+static_assert(wlan_numbers::kIpv4Subnet == NLM_CONNECTIVITY_IPV4_SUBNET);
+static_assert(wlan_numbers::kIpv4LocalNetwork == NLM_CONNECTIVITY_IPV4_LOCALNETWORK);
+static_assert(wlan_numbers::kIpv4Internet == NLM_CONNECTIVITY_IPV4_INTERNET);
+static_assert(wlan_numbers::kIpv6Internet == NLM_CONNECTIVITY_IPV6_INTERNET);
+static_assert(wlan_numbers::kInternetWebHijack == NLM_INTERNET_CONNECTIVITY_WEBHIJACK);
 
 namespace {
 
@@ -34,6 +39,9 @@ constexpr int kMaxNetworks = 64;
 constexpr CLSID kClsidNetworkListManager = {
     0xDCB00C01, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
 constexpr IID kIidNetworkListManager = {0xDCB00000, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
+constexpr IID kIidPropertyBag = {0x55272A00, 0x42CB, 0x11CE, {0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51}};
+// The property that carries NLM_INTERNET_CONNECTIVITY flags; netlistmgr.h does not name it.
+constexpr wchar_t kInternetConnectivityV4[] = L"NA_InternetConnectivityV4";
 
 }  // namespace
 
@@ -181,6 +189,73 @@ std::vector<std::wstring> GetConnectedNetworkNames() {
   return names;
 }
 
+namespace {
+
+// The IPv4 internet flags of a connection; false when it has none to tell.
+bool ReadInternetFlags(INetworkConnection* connection, uint32_t& flags) {
+  IPropertyBag* bag = nullptr;
+  if (FAILED(connection->QueryInterface(kIidPropertyBag, reinterpret_cast<void**>(&bag))) || bag == nullptr) {
+    return false;
+  }
+  VARIANT value;
+  VariantInit(&value);
+  const bool read = SUCCEEDED(bag->Read(kInternetConnectivityV4, &value, nullptr)) &&
+                    (value.vt == VT_UI4 || value.vt == VT_I4 || value.vt == VT_UINT || value.vt == VT_INT);
+  if (read) flags = value.ulVal;
+  VariantClear(&value);
+  bag->Release();
+  return read;
+}
+
+ConnectivityReport ReadConnectivity(const GUID& adapter) {
+  ConnectivityReport report;
+  INetworkListManager* manager = nullptr;
+  if (FAILED(CoCreateInstance(kClsidNetworkListManager, nullptr, CLSCTX_ALL, kIidNetworkListManager,
+                              reinterpret_cast<void**>(&manager))) ||
+      manager == nullptr) {
+    return report;
+  }
+  IEnumNetworkConnections* connections = nullptr;
+  if (SUCCEEDED(manager->GetNetworkConnections(&connections)) && connections != nullptr) {
+    INetworkConnection* connection = nullptr;
+    ULONG fetched = 0;
+    for (int i = 0; i < kMaxNetworks && !report.found && connections->Next(1, &connection, &fetched) == S_OK &&
+                    connection != nullptr;
+         ++i) {
+      GUID id{};
+      NLM_CONNECTIVITY connectivity = NLM_CONNECTIVITY_DISCONNECTED;
+      if (SUCCEEDED(connection->GetAdapterId(&id)) && IsEqualGUID(id, adapter) &&
+          SUCCEEDED(connection->GetConnectivity(&connectivity))) {
+        report.found = true;
+        report.connectivity = static_cast<uint32_t>(connectivity);
+        report.hasInternetFlags = ReadInternetFlags(connection, report.internetFlags);
+      }
+      connection->Release();
+      connection = nullptr;
+    }
+    connections->Release();
+  }
+  manager->Release();
+  return report;
+}
+
+}  // namespace
+
+WindowsView QueryWifiWindowsView() {
+  try {
+    GUID adapter{};
+    {
+      const UniqueWlanHandle client = OpenWlanClient();
+      if (!client || !FirstWlanInterface(client, adapter)) return WindowsView::Unknown;
+    }
+    // The WLAN interface's GUID is its adapter's, as the Network List Manager names it.
+    const ScopedComInit com(COINIT_MULTITHREADED);
+    return ClassifyConnectivity(ReadConnectivity(adapter));
+  } catch (...) {
+    return WindowsView::Unknown;
+  }
+}
+
 std::wstring GetPreferredProfileSsid() {
   try {
     const UniqueWlanHandle client = OpenWlanClient();
@@ -214,6 +289,17 @@ std::vector<AdapterInfo> AdaptersFromChain(const IP_ADAPTER_ADDRESSES* first) {
       }
       info.gateways.push_back(entry);
     }
+    for (const IP_ADAPTER_UNICAST_ADDRESS* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
+         unicast = unicast->Next) {
+      const SOCKADDR* address = unicast->Address.lpSockaddr;
+      if (address == nullptr || address->sa_family != AF_INET ||
+          unicast->Address.iSockaddrLength < static_cast<INT>(sizeof(sockaddr_in))) {
+        continue;
+      }
+      std::array<uint8_t, 4> bytes{};
+      std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, bytes.size());
+      info.ipv4.push_back(bytes);
+    }
     adapters.push_back(std::move(info));
   }
   return adapters;
@@ -227,22 +313,38 @@ std::wstring Ipv4ToText(const std::array<uint8_t, 4>& address) {
   return text;
 }
 
+namespace {
+
+// The adapters as GetAdaptersAddresses lists them now; empty when the call fails.
+std::vector<AdapterInfo> CurrentAdapters() {
+  // The vector's storage comes from operator new, aligned enough for the adapter records.
+  std::vector<uint8_t> buffer;
+  const bool ok = FetchAdapterBuffer(
+      [](uint8_t* data, uint32_t& size) -> uint32_t {
+        ULONG length = size;
+        const ULONG result = GetAdaptersAddresses(AF_INET, GAA_FLAG_INCLUDE_GATEWAYS, nullptr,
+                                                  reinterpret_cast<IP_ADAPTER_ADDRESSES*>(data), &length);
+        size = length;
+        return result;
+      },
+      buffer);
+  if (!ok || buffer.empty()) return {};
+  return AdaptersFromChain(reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()));
+}
+
+}  // namespace
+
 std::wstring GetWifiGateway() {
   try {
-    // The vector's storage comes from operator new, aligned enough for the adapter records.
-    std::vector<uint8_t> buffer;
-    const bool ok = FetchAdapterBuffer(
-        [](uint8_t* data, uint32_t& size) -> uint32_t {
-          ULONG length = size;
-          const ULONG result = GetAdaptersAddresses(AF_INET, GAA_FLAG_INCLUDE_GATEWAYS, nullptr,
-                                                    reinterpret_cast<IP_ADAPTER_ADDRESSES*>(data), &length);
-          size = length;
-          return result;
-        },
-        buffer);
-    if (!ok || buffer.empty()) return {};
-    const auto* first = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data());
-    return ChooseWifiGateway(AdaptersFromChain(first), Ipv4ToText);
+    return ChooseWifiGateway(CurrentAdapters(), Ipv4ToText);
+  } catch (...) {
+    return {};
+  }
+}
+
+std::wstring GetWifiSourceAddress() {
+  try {
+    return ChooseWifiSource(CurrentAdapters(), Ipv4ToText);
   } catch (...) {
     return {};
   }

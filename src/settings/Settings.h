@@ -56,6 +56,9 @@ inline constexpr IntSetting MonitorRevivalInterval{L"AutoReconnect", L"MonitorRe
 inline constexpr BoolSetting NotifyOnReconnect{L"AutoReconnect", L"NotifyOnReconnect", false};
 inline constexpr IntSetting ResumeGraceSeconds{L"AutoReconnect", L"ResumeGraceSeconds", 30, 0, 600};
 inline constexpr IntSetting FailuresBeforeReconnect{L"AutoReconnect", L"FailuresBeforeReconnect", 1, 1, 10};
+inline constexpr BoolSetting EnableGatewayCheck{L"AutoReconnect", L"EnableGatewayCheck", true};
+// Empty: the Wi-Fi adapter's default gateway, looked up at each outage.
+inline constexpr StringSetting GatewayAddress{L"AutoReconnect", L"GatewayAddress"};
 inline constexpr BoolSetting UseHistory{L"History", L"UseHistory", true};
 inline constexpr BoolSetting UseLog{L"Log", L"UseLog", false};
 inline constexpr BoolSetting LogProcess{L"Log", L"LogProcess", true};
@@ -89,6 +92,8 @@ inline int MonitorRevivalInterval() { return ReadSetting(keys::MonitorRevivalInt
 inline bool NotifyOnReconnect() { return ReadSetting(keys::NotifyOnReconnect); }
 inline int ResumeGraceSeconds() { return ReadSetting(keys::ResumeGraceSeconds); }
 inline int FailuresBeforeReconnect() { return ReadSetting(keys::FailuresBeforeReconnect); }
+inline bool EnableGatewayCheck() { return ReadSetting(keys::EnableGatewayCheck); }
+inline std::wstring GatewayAddress() { return ReadSetting(keys::GatewayAddress); }
 inline bool UseHistory() { return ReadSetting(keys::UseHistory); }
 inline bool UseLog() { return ReadSetting(keys::UseLog); }
 inline bool LogProcess() { return ReadSetting(keys::LogProcess); }

@@ -26,6 +26,8 @@ FakeMonitor::FakeMonitor(const std::string& ini) {
   settings.maxRetryCount = number(keys::MaxRetryCount);
   settings.graceSeconds = number(keys::ResumeGraceSeconds);
   settings.failuresBeforeReconnect = number(keys::FailuresBeforeReconnect);
+  settings.gatewayCheck = flag(keys::EnableGatewayCheck);
+  settings.gatewayAddress = find(keys::GatewayAddress).value_or(L"");
   notifyOnReconnect = flag(keys::NotifyOnReconnect);
   revivalSeconds = flag(keys::EnableMonitorRevival) ? number(keys::MonitorRevivalInterval) : 0;
   StopRequested.store(false);
@@ -67,6 +69,15 @@ MonitorPorts FakeMonitor::Ports() {
     if (!ok) now_ += static_cast<int64_t>(timeoutMs) * 1'000'000;
     return ok;
   };
+  if (gatewayAnswers) {
+    p.PingGateway = [this](const std::wstring& gateway, uint32_t timeoutMs) {
+      gatewayPings.push_back({Seconds(), gateway});
+      const bool ok = gatewayAnswers(static_cast<int64_t>(Seconds()));
+      if (!ok) now_ += static_cast<int64_t>(timeoutMs) * 1'000'000;
+      return ok;
+    };
+  }
+  if (windowsView) p.QueryWindowsView = [this] { return windowsView(static_cast<int64_t>(Seconds())); };
   p.RunReconnectCommand = [this](std::wstring ssid) {
     launches.push_back({Seconds(), ssid});
     if (commandsEnd) ReconnectCommandBusy.store(false);

@@ -66,11 +66,15 @@ class FakeMonitor {
   // Called after every sleep with the seconds since T; may set StopRequested or change settings.
   std::function<void(double second)> afterSleep;
   std::function<void()> onPing;
+  // Set: the gateway check's echo (by whole seconds since T) and Windows' view.
+  std::function<bool(int64_t second)> gatewayAnswers;
+  std::function<WindowsView(int64_t second)> windowsView;
 
   // Records.
   std::vector<Stamped> pings;     // target
   std::vector<Stamped> launches;  // ssid passed to the command
-  std::vector<Stamped> icons;     // "100", ... for every SetTrayIcon call
+  std::vector<Stamped> gatewayPings;
+  std::vector<Stamped> icons;  // "100", ... for every SetTrayIcon call
   std::vector<std::wstring> tips;
   std::vector<LoggedLine> logs;
   std::vector<Notification> notifications;

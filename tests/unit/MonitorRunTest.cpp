@@ -747,5 +747,131 @@ INSTANTIATE_TEST_SUITE_P(
                     {"監視 0-600", "監視 600-1200", "監視 1200-1300"}}),
     [](const ::testing::TestParamInfo<HistoryCase>& info) { return std::string(info.param.name); });
 
+// The link check and Windows' view: what an outage behind the router is told and recorded.
+struct RemedyRunCase {
+  const char* name;
+  std::string ini;  // besides TargetSSID, NotifyOnReconnect=1 and MaxRetryCount=0
+  int failFrom, failUntil;
+  std::function<bool(int64_t)> gateway;      // null: no link check port
+  std::function<WindowsView(int64_t)> view;  // null: no view port
+  std::vector<double> launches;
+  std::wstring row;                         // "kind start-end reconnects"
+  std::vector<std::wstring> monitorTitles;  // between the run's announcement and 監視処理手動中止
+  std::wstring recovery;
+};
+class MonitorRunRemedyTest : public ::testing::TestWithParam<RemedyRunCase> {};
+
+TEST_P(MonitorRunRemedyTest, TellsTheRightRemedy) {
+  const RemedyRunCase& c = GetParam();
+  FakeMonitor m(Ini("TargetSSID=Home\r\nNotifyOnReconnect=1\r\nMaxRetryCount=0\r\n" + c.ini));
+  m.profiles = {L"Home"};
+  m.gateway = L"127.0.0.1";
+  m.notifyOnReconnect = true;
+  m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
+  m.gatewayAnswers = c.gateway;
+  m.windowsView = c.view;
+  m.afterSleep = [](double at) {
+    if (at >= 120) StopRequested.store(true);
+  };
+  m.Run();
+  EXPECT_THAT(Times(m.launches), ::testing::ElementsAreArray(c.launches));
+  std::wstring rows;
+  for (const OutageRecord& r : m.outages) {
+    const wchar_t* kind = r.kind == OutageKind::Internet ? L"Internet"
+                          : r.kind == OutageKind::SignIn ? L"SignIn"
+                                                         : L"WiFi";
+    rows += kind + (L" " + std::to_wstring(r.start - kWallAtT) + L"-" + std::to_wstring(r.end - kWallAtT) + L" " +
+                    std::to_wstring(r.reconnects));
+  }
+  EXPECT_EQ(rows, c.row);
+  std::vector<std::wstring> titles;
+  std::wstring recovery;
+  for (const LoggedLine& l : m.logs) {
+    if (l.category != LogCategory::Monitor || l.title == L"監視処理開始" || l.title == kUserTitle) continue;
+    if (l.title == L"監視処理手動中止") break;
+    titles.push_back(l.title);
+    if (l.title == L"接続回復") recovery = l.message;
+  }
+  EXPECT_EQ(titles, c.monitorTitles);
+  EXPECT_EQ(recovery, c.recovery);
+  const bool behind = c.monitorTitles.front() != L"切断検知";
+  const std::vector<std::wstring> icons = Whats(m.icons);
+  EXPECT_EQ(std::count(icons.begin(), icons.end(), L"103") > 0, behind) << "the fourth icon";
+  for (const Notification& n : m.notifications) {
+    if (n.title == L"サインインが必要") EXPECT_EQ(n.link, L"http://www.msftconnecttest.com/redirect");
+    if (n.title == L"インターネット切断検知" || n.title == L"サインインが必要") EXPECT_EQ(n.kind, NotifyKind::Warning);
+  }
+}
+
+const auto kGatewayAnswers = [](int64_t) { return true; };
+const auto kGatewaySilent = [](int64_t) { return false; };
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MonitorRunRemedyTest,
+    ::testing::Values(
+        RemedyRunCase{"GatewayAnswersNoCommand",
+                      "PingAddress=127.0.0.2\r\n",
+                      10,
+                      40,
+                      kGatewayAnswers,
+                      nullptr,
+                      {},
+                      L"Internet 12-40 0",
+                      {L"インターネット切断検知", L"接続回復"},
+                      L"インターネットの接続が回復しました。（切断時間 28秒、再接続 0回）"},
+        // A silent gateway costs its own short wait before each command.
+        RemedyRunCase{"GatewaySilentReconnects",
+                      "PingAddress=127.0.0.2\r\n",
+                      10,
+                      25,
+                      kGatewaySilent,
+                      nullptr,
+                      {13, 20, 27},
+                      L"WiFi 13-28 3",
+                      {L"切断検知", L"接続回復"},
+                      L"Wi-Fiの接続が回復しました。（切断時間 15秒、再接続 3回）"},
+        RemedyRunCase{"GatewayLostLaterReconnects",
+                      "PingAddress=127.0.0.2\r\n",
+                      10,
+                      40,
+                      [](int64_t s) { return s < 20; },
+                      nullptr,
+                      {25, 32, 39},
+                      L"WiFi 12-40 3",
+                      {L"インターネット切断検知", L"切断検知", L"接続回復"},
+                      L"Wi-Fiの接続が回復しました。（切断時間 28秒、再接続 3回）"},
+        RemedyRunCase{"CheckOffReconnectsAsBefore",
+                      "PingAddress=127.0.0.2\r\nEnableGatewayCheck=0\r\n",
+                      10,
+                      20,
+                      kGatewayAnswers,
+                      [](int64_t) { return WindowsView::SignIn; },
+                      {12, 18},
+                      L"WiFi 12-22 2",
+                      {L"切断検知", L"接続回復"},
+                      L"Wi-Fiの接続が回復しました。（切断時間 10秒、再接続 2回）"},
+        RemedyRunCase{"PortalAsksForASignIn",
+                      "PingAddress=127.0.0.2\r\n",
+                      10,
+                      40,
+                      kGatewaySilent,
+                      [](int64_t s) { return s >= 10 && s < 40 ? WindowsView::SignIn : WindowsView::Internet; },
+                      {},
+                      L"SignIn 12-40 0",
+                      {L"サインインが必要", L"接続回復"},
+                      L"サインインが必要な状態から回復しました。（切断時間 28秒、再接続 0回）"},
+        // The default target, the gateway itself, answers while Windows sees no internet.
+        RemedyRunCase{"GatewayAsTargetWithLocalAccessOnly",
+                      "",
+                      kNever,
+                      kNever,
+                      nullptr,
+                      [](int64_t s) { return s >= 20 && s < 100 ? WindowsView::LocalOnly : WindowsView::Internet; },
+                      {},
+                      L"Internet 50-100 0",
+                      {L"インターネット切断検知", L"接続回復"},
+                      L"インターネットの接続が回復しました。（切断時間 50秒、再接続 0回）"}),
+    [](const ::testing::TestParamInfo<RemedyRunCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace moorlink::test
