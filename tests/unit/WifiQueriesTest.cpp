@@ -218,5 +218,37 @@ INSTANTIATE_TEST_SUITE_P(
                       BufferCase{"NoDataFails", {{kOverflow, 20000}, {232, 0}}, false, {15000, 20000}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --- Windows' view, the echo's source address ------------------------------------------
+
+TEST(WindowsViewTest, ClassifiesTheReport) {
+  const struct {
+    ConnectivityReport report;
+    WindowsView view;
+  } cases[] = {
+      {{false, 0x40, true, 0x1}, WindowsView::Unknown},  // the Wi-Fi adapter's connection not found
+      {{true, 0x40, false, 0}, WindowsView::Internet},
+      {{true, 0x20 | 0x400, false, 0}, WindowsView::Internet},  // IPv6 carries the pages
+      {{true, 0x20, true, 0x2}, WindowsView::LocalOnly},        // a proxy alone is no portal
+      {{true, 0x10, false, 0}, WindowsView::LocalOnly},
+      {{true, 0x40, true, 0x1}, WindowsView::SignIn},  // a portal can pass for the internet
+      {{true, 0x1, false, 0}, WindowsView::NoNetwork},
+      {{true, 0, true, 0}, WindowsView::NoNetwork},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ClassifyConnectivity(c.report), c.view) << c.report.connectivity << " " << c.report.internetFlags;
+  }
+}
+
+TEST(WifiSourceTest, IsTheWifiAdaptersOwnAddress) {
+  AdapterInfo wired{kEthernet, kUp, {V4(192, 168, 1, 1)}, {{192, 168, 1, 20}}};
+  AdapterInfo noGateway{kWireless, kUp, {}, {{169, 254, 3, 4}}};
+  AdapterInfo wifi{kWireless, kUp, {V4(192, 168, 1, 1)}, {{0, 1, 2, 3}, {192, 168, 1, 30}}};
+  AdapterInfo down{kWireless, kDown, {V4(192, 168, 1, 1)}, {{192, 168, 1, 40}}};
+  EXPECT_EQ(ChooseWifiSource({wired, down, noGateway, wifi}, Dotted), L"");  // its first address is unreadable
+  wifi.ipv4.erase(wifi.ipv4.begin());
+  EXPECT_EQ(ChooseWifiSource({wired, down, noGateway, wifi}, Dotted), L"192.168.1.30");
+  EXPECT_EQ(ChooseWifiSource({wired, noGateway}, Dotted), L"");
+}
+
 }  // namespace
 }  // namespace moorlink::test
