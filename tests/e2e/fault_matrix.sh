@@ -34,6 +34,7 @@ mounts=()
 kill_wine=1
 cleanup() {
   sysctl -q -w net.ipv4.icmp_echo_ignore_all=0 || true
+  answer_all
   [ -z "$kill_wine" ] || "$wineserver" -k </dev/null >/dev/null 2>&1 || true
   kill_wine=
   local m
@@ -48,7 +49,7 @@ want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " ==
 cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
   netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
   shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage outages-told
-  session-end history-held"
+  session-end history-held internet-side"
 for c in ${MOORLINK_MATRIX_CASES:-}; do
   [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
 done
@@ -78,6 +79,14 @@ standard_ini() {
     'ReconnectInterval=1' 'MaxRetryCount=0' '[Log]' 'UseLog=true' "$@"
 }
 outage() { sysctl -q -w net.ipv4.icmp_echo_ignore_all=1; }
+# One loopback address stops answering pings while the others still do (nftables, inside
+# this namespace only); answer_all undoes it.
+silence() {
+  nft add table ip moorlink
+  nft 'add chain ip moorlink input { type filter hook input priority 0; }'
+  nft add rule ip moorlink input ip daddr "$1" icmp type echo-request drop
+}
+answer_all() { nft delete table ip moorlink 2>/dev/null || true; }
 
 launch() {
   "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
@@ -453,6 +462,35 @@ if want radio-off-outage; then
   home_scenario
   echo 'acm fail 229377' >>"$work/wlan.scenario"
   wait_for 20 "the reported failure" has_at_least '[Netsh][接続失敗]「Home」への接続に失敗しました。理由: ' 1
+  finish
+fi
+
+# The target silent behind an answering gateway: an internet-side outage, told once and
+# recovered, with no command; then both silent: the reconnects as ever.
+if want internet-side; then
+  begin internet-side
+  write_ini '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.2' 'GatewayAddress=127.0.0.1' 'PingInterval=1' \
+    'PingTimeout=300' 'ReconnectInterval=1' 'MaxRetryCount=0' 'NotifyOnReconnect=true' '[Log]' 'UseLog=true'
+  launch
+  settle blue
+  silence 127.0.0.2
+  wait_for 20 "the internet-side outage" has_at_least '[Monitor][インターネット切断検知]' 1
+  shot "$name-balloon"
+  pings=$(count '[Ping][タイムアウト]')
+  wait_for 20 "pings to go on" has_at_least '[Ping][タイムアウト]' $((pings + 3))
+  [ ! -e "$work/netsh.record" ] || fail "$name: netsh ran for an internet-side outage"
+  [ "$(count '[Monitor][インターネット切断検知]')" = 1 ] || fail "$name: told more than once"
+  has_at_least '[Ping][成功]127.0.0.1 からの応答' 1 || fail "$name: the gateway was not asked"
+  shot "$name"
+  answer_all
+  wait_for 20 "the recovery" has_at_least '[Monitor][接続回復]インターネットの接続が回復しました。' 1
+  outage
+  wait_for 20 "a reconnect with both silent" test -s "$work/netsh.record"
+  has_at_least '[Monitor][切断検知]Wi-Fiの切断を検知。再接続処理に移行。' 1 || fail "$name: the Wi-Fi outage untold"
+  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
+  wait_for 20 "the Wi-Fi recovery" has_at_least '[Monitor][接続回復]Wi-Fiの接続が回復しました。' 1
+  [ "$(history_rows | grep -c '^切断,')" = 2 ] || fail "$name: history rows: $(history_rows)"
+  no_other_errors
   finish
 fi
 
