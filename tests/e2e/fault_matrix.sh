@@ -475,7 +475,6 @@ if want internet-side; then
   settle blue
   silence 127.0.0.2
   wait_for 20 "the internet-side outage" has_at_least '[Monitor][インターネット切断検知]' 1
-  shot "$name-balloon"
   pings=$(count '[Ping][タイムアウト]')
   wait_for 20 "pings to go on" has_at_least '[Ping][タイムアウト]' $((pings + 3))
   [ ! -e "$work/netsh.record" ] || fail "$name: netsh ran for an internet-side outage"

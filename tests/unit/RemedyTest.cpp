@@ -1,6 +1,6 @@
-#include "monitor/Remedy.h"
-
 #include <gtest/gtest.h>
+
+#include "monitor/Remedy.h"
 
 namespace moorlink {
 namespace {
@@ -19,11 +19,17 @@ TEST(RemedyTest, DecidesFromTargetGatewayAndWindows) {
     Remedy remedy;
   } cases[] = {
       {"answered", {true, false, true, true, G::NotAsked, V::Internet, 0}, false, R::None},
-      {"answered beyond the router, Windows in doubt", {true, false, true, true, G::NotAsked, V::SignIn, 0}, false,
+      {"answered beyond the router, Windows in doubt",
+       {true, false, true, true, G::NotAsked, V::SignIn, 0},
+       false,
        R::None},
-      {"gateway as target, local only briefly", {true, true, true, true, G::NotAsked, V::LocalOnly, 29 * kS}, false,
+      {"gateway as target, local only briefly",
+       {true, true, true, true, G::NotAsked, V::LocalOnly, 29 * kS},
+       false,
        R::None},
-      {"gateway as target, local only 30 s", {true, true, true, true, G::NotAsked, V::LocalOnly, 30 * kS}, false,
+      {"gateway as target, local only 30 s",
+       {true, true, true, true, G::NotAsked, V::LocalOnly, 30 * kS},
+       false,
        R::WaitForInternet},
       {"gateway as target, portal", {true, true, true, true, G::NotAsked, V::SignIn, 0}, false, R::SignIn},
       {"gateway as target, check off", {true, true, false, true, G::NotAsked, V::LocalOnly, 90 * kS}, false, R::None},
@@ -32,7 +38,9 @@ TEST(RemedyTest, DecidesFromTargetGatewayAndWindows) {
       {"failed, gateway silent", {false, false, true, true, G::Silent, V::LocalOnly, 90 * kS}, false, R::Reconnect},
       {"failed, portal", {false, false, true, true, G::NotAsked, V::SignIn, 0}, false, R::SignIn},
       {"failed, no gateway known", {false, false, true, false, G::NotAsked, V::Unknown, 0}, false, R::Reconnect},
-      {"failed, the target is the gateway", {false, true, true, true, G::NotAsked, V::LocalOnly, 90 * kS}, false,
+      {"failed, the target is the gateway",
+       {false, true, true, true, G::NotAsked, V::LocalOnly, 90 * kS},
+       false,
        R::Reconnect},
       {"failed, check off", {false, false, false, true, G::Answered, V::SignIn, 0}, false, R::Reconnect},
   };
