@@ -229,8 +229,9 @@ std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
       known == std::end(kOutageKindTexts) ? OutageKind::WiFi : OutageKind(known - std::begin(kOutageKindTexts));
   for (size_t i = 0; i < std::size(kEndTexts); ++i) {
     if (how == kEndTexts[i]) {
-      return OutageRecord{*start,       end,        ssid,      target, static_cast<int>(*reconnects),
-                          OutageEnd(i), retryLimit, outageKind};
+      OutageRecord record{*start, end, ssid, target, static_cast<int>(*reconnects), OutageEnd(i), retryLimit};
+      record.kind = outageKind;
+      return record;
     }
   }
   return std::nullopt;

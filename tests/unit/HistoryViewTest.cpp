@@ -45,7 +45,7 @@ TEST(HistoryView, AvailabilityIsCutNotRounded) {
 TEST(HistoryView, TheAvailabilityLineEndsWithTheInternetSideShareOfThirtyDays) {
   const WallSeconds now = kTuesdayNoonUtc;
   auto outage = [&](WallSeconds ago, WallSeconds length, OutageKind kind) {
-    return OutageRecord{now - ago, now - ago + length, L"Home", L"", 0, OutageEnd::Recovered, false, kind};
+    return OutageRecord{.start = now - ago, .end = now - ago + length, .ssid = L"Home", .target = L"", .kind = kind};
   };
   using K = OutageKind;
   // 1000 s of outage time in 30 monitored days, however the kinds share it.
@@ -71,10 +71,13 @@ TEST(HistoryView, ListsTheLatestOutagesFirst) {
     const WallSeconds start = now - 86400 + (i * 37 % 120) * 60;
     rows.outages.push_back({start, start + 30, L"Home", L"127.0.0.1", i % 4, OutageEnd::Recovered});
   }
-  rows.outages[5] = {now - 1, now, L"A\r\nB", L"", 2, OutageEnd::Recovered, false, OutageKind::WiFi, true};  // open
+  rows.outages[5] = {
+      .start = now - 1, .end = now, .ssid = L"A\r\nB", .target = L"", .reconnects = 2, .open = true};  // still open
   // Ended, though after "now": the clock has been set back since.
-  rows.outages[6] = {now - 10, now + 65, L"Home", L"", 7, OutageEnd::Stopped, true, OutageKind::SignIn};
-  rows.outages[7] = {now - 20, now - 19, L"Home", L"", 0, OutageEnd::SessionEnd, false, OutageKind::Internet};
+  rows.outages[6] = {now - 10, now + 65, L"Home", L"", 7, OutageEnd::Stopped, true};
+  rows.outages[6].kind = OutageKind::SignIn;
+  rows.outages[7] = {now - 20, now - 19, L"Home", L"", 0, OutageEnd::SessionEnd};
+  rows.outages[7].kind = OutageKind::Internet;
   const std::vector<OutageRow> list = OutageRows(rows, Zone(9 * 60));
   ASSERT_EQ(list.size(), 100u);
   EXPECT_EQ(list[0], (OutageRow{L"2026/12/08 20:59:59", L"1秒", L"A  B", L"2回", L"継続中", L"Wi-Fi"}));
