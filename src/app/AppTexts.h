@@ -73,11 +73,13 @@ inline constexpr const wchar_t kLengthColumnTitle[] = L"長さ";
 inline constexpr const wchar_t kSsidColumnTitle[] = L"SSID";
 inline constexpr const wchar_t kReconnectsColumnTitle[] = L"再接続";
 inline constexpr const wchar_t kEndColumnTitle[] = L"終わり方";
+inline constexpr const wchar_t kKindColumnTitle[] = L"種類";
 
 // The strips' legend.
 inline constexpr const wchar_t kAnsweredLegend[] = L"応答あり";
 inline constexpr const wchar_t kOutageLegend[] = L"切断";
 inline constexpr const wchar_t kNotMonitoredLegend[] = L"監視なし";
+inline constexpr const wchar_t kInternetOutageLegend[] = L"インターネット切断";
 
 // The history file cannot be shown; its path follows, below.
 inline constexpr const wchar_t kHistoryFileMissingMessage[] = L"接続履歴のファイルはまだありません。";
@@ -95,6 +97,11 @@ inline constexpr const wchar_t kEndedByWindowsExitText[] = L"Windows終了";
 inline constexpr const wchar_t kRetryLimitEndMark[] = L"（上限で中止）";
 inline constexpr const wchar_t kOutageGoingOnText[] = L"継続中";
 
+// What an outage was, by OutageKind.
+inline constexpr const wchar_t kWiFiKindText[] = L"Wi-Fi";
+inline constexpr const wchar_t kInternetKindText[] = L"インターネット";
+inline constexpr const wchar_t kSignInKindText[] = L"サインイン";
+
 // The reconnect count, as in "3回".
 inline constexpr const wchar_t kReconnectCountTail[] = L"回";
 
@@ -108,5 +115,9 @@ inline constexpr const wchar_t kAvailabilityDayLead[] = L"稼働率 24時間 ";
 inline constexpr const wchar_t kAvailabilityWeekLead[] = L" ・ 7日 ";
 inline constexpr const wchar_t kAvailabilityMonthLead[] = L" ・ 30日 ";
 inline constexpr const wchar_t kNoPercentText[] = L"—";
+// After the 30 days' percentage, the internet-side share of their outage time, as in
+// "（うちインターネット側 12%）".
+inline constexpr const wchar_t kInternetShareLead[] = L"（うちインターネット側 ";
+inline constexpr const wchar_t kInternetShareTail[] = L"%）";
 
 }  // namespace moorlink

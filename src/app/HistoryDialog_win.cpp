@@ -22,9 +22,10 @@ namespace moorlink {
 namespace {
 
 // The tray icons' colours: monitoring (blue) for answered, reconnecting (amber) for an
-// outage; light grey where nothing was monitored.
+// outage, internet (purple) for an internet-side one; light grey where nothing was monitored.
 constexpr COLORREF kAnsweredColour = RGB(0x1d, 0x64, 0xcf);
 constexpr COLORREF kOutageColour = RGB(0xd9, 0x77, 0x06);
+constexpr COLORREF kInternetOutageColour = RGB(0x88, 0x3f, 0x99);
 constexpr COLORREF kNotMonitoredColour = RGB(0xdc, 0xdc, 0xdc);
 constexpr COLORREF kFrameColour = RGB(0x80, 0x80, 0x80);
 
@@ -52,6 +53,8 @@ COLORREF SlotColour(SlotState state) {
       return kAnsweredColour;
     case SlotState::Outage:
       return kOutageColour;
+    case SlotState::InternetOutage:
+      return kInternetOutageColour;
     default:
       return kNotMonitoredColour;
   }
@@ -72,20 +75,19 @@ int Du(HWND dialog, int x) {
 struct Column {
   const wchar_t* title;
   int widthDu;
+  std::vector<std::wstring> (*texts)();  // every text it can show, or null
 };
-constexpr Column kColumns[] = {{kStartColumnTitle, 86},
-                               {kLengthColumnTitle, 44},
-                               {kSsidColumnTitle, 62},
-                               {kReconnectsColumnTitle, 30},
-                               {kEndColumnTitle, 86}};
-constexpr int kEndColumn = 4;
+constexpr Column kColumns[] = {{kStartColumnTitle, 86, nullptr},        {kLengthColumnTitle, 44, nullptr},
+                               {kKindColumnTitle, 30, OutageKindTexts}, {kSsidColumnTitle, 62, nullptr},
+                               {kReconnectsColumnTitle, 30, nullptr},   {kEndColumnTitle, 86, OutageEndTexts}};
 
-// The ending column keeps its designed width unless its longest text needs more, in the
-// list's font at the current DPI (the margin is the list's own, about two characters).
+// The ending and kind columns keep their designed width unless their longest text needs
+// more, in the list's font at the current DPI (the margin is the list's own, about two
+// characters).
 int ColumnWidth(HWND dialog, HWND list, int column) {
   int width = Du(dialog, kColumns[column].widthDu);
-  if (column != kEndColumn) return width;
-  for (const std::wstring& text : OutageEndTexts()) {
+  if (!kColumns[column].texts) return width;
+  for (const std::wstring& text : kColumns[column].texts()) {
     width = std::max(width, ListView_GetStringWidth(list, text.c_str()) + Du(dialog, 8));
   }
   return width;
@@ -103,7 +105,7 @@ void FillList(HWND list, const std::vector<OutageRow>& rows) {
   ListView_DeleteAllItems(list);
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const OutageRow& row = rows[i];
-    const std::wstring* cells[] = {&row.start, &row.length, &row.ssid, &row.reconnects, &row.end};
+    const std::wstring* cells[] = {&row.start, &row.length, &row.kind, &row.ssid, &row.reconnects, &row.end};
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = i;
@@ -166,8 +168,10 @@ void DrawStrip(HWND dialog, HDC dc, const RECT& area, const Strip& strip, bool c
 }
 
 void DrawLegend(HDC dc, const RECT& area) {
-  const std::pair<COLORREF, const wchar_t*> entries[] = {
-      {kAnsweredColour, kAnsweredLegend}, {kOutageColour, kOutageLegend}, {kNotMonitoredColour, kNotMonitoredLegend}};
+  const std::pair<COLORREF, const wchar_t*> entries[] = {{kAnsweredColour, kAnsweredLegend},
+                                                         {kOutageColour, kOutageLegend},
+                                                         {kInternetOutageColour, kInternetOutageLegend},
+                                                         {kNotMonitoredColour, kNotMonitoredLegend}};
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   const int box = metrics.tmHeight - 2;

@@ -60,6 +60,19 @@ std::wstring DateTimeText(const LocalTime& t) {
 constexpr const wchar_t* kEnds[] = {kEndedByRecoveryText, kEndedByStopText, kEndedByProgramExitText, kEndedBySleepText,
                                     kEndedByWindowsExitText};
 
+constexpr const wchar_t* kKinds[] = {kWiFiKindText, kInternetKindText, kSignInKindText};
+
+std::wstring KindText(OutageKind kind) {
+  const size_t i = static_cast<size_t>(kind);
+  return i < std::size(kKinds) ? kKinds[i] : kKinds[0];
+}
+
+// Whole percent; a share that is there, or not all, never reads as none or all.
+std::wstring ShareText(double percent) {
+  const double rounded = std::clamp(std::round(percent), percent > 0 ? 1.0 : 0.0, percent < 100 ? 99.0 : 100.0);
+  return std::to_wstring(static_cast<int>(rounded));
+}
+
 std::wstring EndText(OutageEnd how, bool retryLimit) {
   const size_t i = static_cast<size_t>(how);
   std::wstring text = i < std::size(kEnds) ? kEnds[i] : kEnds[0];
@@ -86,9 +99,12 @@ std::vector<AxisMark> WeekAxis(const StripWindow& strip, const LocalTimeFn& toLo
 }
 
 std::wstring AvailabilityLine(const HistoryRows& rows, WallSeconds now) {
-  return kAvailabilityDayLead + Percent(AvailabilityPercent(rows, now - kDay, now)) + kAvailabilityWeekLead +
-         Percent(AvailabilityPercent(rows, now - 7 * kDay, now)) + kAvailabilityMonthLead +
-         Percent(AvailabilityPercent(rows, now - 30 * kDay, now));
+  std::wstring line = kAvailabilityDayLead + Percent(AvailabilityPercent(rows, now - kDay, now)) +
+                      kAvailabilityWeekLead + Percent(AvailabilityPercent(rows, now - 7 * kDay, now)) +
+                      kAvailabilityMonthLead + Percent(AvailabilityPercent(rows, now - 30 * kDay, now));
+  const std::optional<double> internet = InternetOutageShare(rows, now - 30 * kDay, now);
+  if (internet && *internet > 0) line += kInternetShareLead + ShareText(*internet) + kInternetShareTail;
+  return line;
 }
 
 std::vector<OutageRow> OutageRows(const HistoryRows& rows, const LocalTimeFn& toLocal) {
@@ -102,10 +118,10 @@ std::vector<OutageRow> OutageRows(const HistoryRows& rows, const LocalTimeFn& to
     std::wstring ssid = outage->ssid;
     std::replace_if(
         ssid.begin(), ssid.end(), [](wchar_t c) { return std::iswcntrl(static_cast<wint_t>(c)) != 0; }, L' ');
-    result.push_back({toLocal ? DateTimeText(toLocal(outage->start)) : std::wstring(),
-                      DurationText(outage->end - outage->start), std::move(ssid),
-                      std::to_wstring(outage->reconnects) + kReconnectCountTail,
-                      outage->open ? kOutageGoingOnText : EndText(outage->how, outage->retryLimit)});
+    result.push_back(
+        {toLocal ? DateTimeText(toLocal(outage->start)) : std::wstring(), DurationText(outage->end - outage->start),
+         std::move(ssid), std::to_wstring(outage->reconnects) + kReconnectCountTail,
+         outage->open ? kOutageGoingOnText : EndText(outage->how, outage->retryLimit), KindText(outage->kind)});
   }
   return result;
 }
@@ -117,5 +133,7 @@ std::vector<std::wstring> OutageEndTexts() {
   }
   return texts;
 }
+
+std::vector<std::wstring> OutageKindTexts() { return {std::begin(kKinds), std::end(kKinds)}; }
 
 }  // namespace moorlink

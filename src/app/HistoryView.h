@@ -34,7 +34,9 @@ std::vector<AxisMark> DayAxis(const StripWindow& strip, const LocalTimeFn& toLoc
 std::vector<AxisMark> WeekAxis(const StripWindow& strip, const LocalTimeFn& toLocal);
 
 // "稼働率 24時間 99.8% ・ 7日 99.1% ・ 30日 98.7%", "—" for a window with no monitored time.
-// Percentages are cut to one decimal, never rounded up: any outage reads below 100.
+// Percentages are cut to one decimal, never rounded up: any outage reads below 100. When
+// some of the 30 days' outage time was internet-side, its share follows, as in
+// "（うちインターネット側 12%）": whole percent, never 0 or 100 unless it is so.
 std::wstring AvailabilityLine(const HistoryRows& rows, WallSeconds now);
 
 struct OutageRow {
@@ -43,13 +45,16 @@ struct OutageRow {
   std::wstring ssid;        // line breaks and other control characters as blanks
   std::wstring reconnects;  // "3回"
   std::wstring end;         // how it ended, "継続中" while it is still open
+  std::wstring kind;        // "Wi-Fi", "インターネット", "サインイン"
   bool operator==(const OutageRow&) const = default;
 };
 inline constexpr size_t kMaxOutageRows = 100;
 // The most recent outages, latest start first, at most kMaxOutageRows. The open one (open
 // set by the OutageBook's open rows) reads 継続中; every length is end - start.
 std::vector<OutageRow> OutageRows(const HistoryRows& rows, const LocalTimeFn& toLocal);
-// Every text the 終わり方 column can show, so that the dialog can size it for the longest.
+// Every text the 終わり方 and 種類 columns can show, so that the dialog can size them for
+// the longest.
 std::vector<std::wstring> OutageEndTexts();
+std::vector<std::wstring> OutageKindTexts();
 
 }  // namespace moorlink

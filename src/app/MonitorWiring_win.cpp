@@ -21,6 +21,7 @@ namespace moorlink {
 // The run names the tray's icons by their resource IDs.
 static_assert(kIconMonitoring == IDI_MONITORING && kIconReconnecting == IDI_RECONNECTING &&
               kIconStopped == IDI_STOPPED);
+static_assert(kIconInternet == IDI_INTERNET);
 
 MonitorPorts SystemMonitorPorts(ShellPorts shell) {
   MonitorPorts p;

@@ -18,16 +18,21 @@
 namespace moorlink {
 namespace {
 
-constexpr std::string_view kHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット";
-// Files written before the offset column; still a header, replaced when rewritten.
+constexpr std::string_view kHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット,種類";
+// Files written before the kind column, and before the offset column; still headers,
+// replaced when rewritten.
+constexpr std::string_view kOffsetHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット";
 constexpr std::string_view kOldHeader = "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方";
 constexpr std::string_view kKindOutage = "切断";
 constexpr std::string_view kKindSpan = "監視";
 constexpr std::string_view kEndTexts[] = {"回復", "監視停止", "プログラム終了", "スリープ", "Windows終了"};
 constexpr std::string_view kRetryLimitMark = "（上限で中止）";
-// Rows have 8 fields (before the offset column) or 9.
+// By OutageKind.
+constexpr std::string_view kOutageKindTexts[] = {"Wi-Fi", "インターネット", "サインイン"};
+// Rows have 8 fields (before the offset column), 9 (before the kind column) or 10.
 constexpr size_t kOldFieldCount = 8;
-constexpr size_t kFieldCount = 9;
+constexpr size_t kOffsetFieldCount = 9;
+constexpr size_t kFieldCount = 10;
 // The one limit for writing and reading; it also bounds how far a stray quote makes the
 // reader look ahead, so that a damaged file costs linear time.
 constexpr size_t kMaxFieldBytes = kMaxHistoryFieldBytes;
@@ -109,13 +114,14 @@ std::string CsvField(std::string_view text) {
   return out + '"';
 }
 
-std::string Row(std::string_view kind, WallSeconds start, WallSeconds end, const std::wstring& ssid,
-                const std::wstring& target, const std::string& reconnects, const std::string& how) {
+std::string Row(std::string_view type, WallSeconds start, WallSeconds end, const std::wstring& ssid,
+                const std::wstring& target, const std::string& reconnects, const std::string& how,
+                std::string_view kind) {
   const WallSeconds seconds = std::max<WallSeconds>(0, end - start);
-  std::string row(kind);
+  std::string row(type);
   row += ',' + TimeText(start) + ',' + TimeText(start + seconds) + ',' + std::to_string(seconds);
   row += ',' + CsvField(Limited(WideToUtf8(ssid))) + ',' + CsvField(Limited(WideToUtf8(target)));
-  return row + ',' + reconnects + ',' + how + ',' + OffsetText(start) + "\r\n";
+  return row + ',' + reconnects + ',' + how + ',' + OffsetText(start) + ',' + std::string(kind) + "\r\n";
 }
 
 // --- Reading -------------------------------------------------------------------------
@@ -190,7 +196,7 @@ bool InYears(WallSeconds t) {
 using ParsedRow = std::variant<OutageRecord, MonitoredSpan>;
 
 std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
-  if (f.size() != kFieldCount && f.size() != kOldFieldCount) return std::nullopt;
+  if (f.size() != kFieldCount && f.size() != kOffsetFieldCount && f.size() != kOldFieldCount) return std::nullopt;
   const std::wstring ssid = Utf8ToWide(f[4]);
   const std::wstring target = Utf8ToWide(f[5]);
   // Measured as written back: a byte that is not UTF-8 comes back as three.
@@ -198,7 +204,7 @@ std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
   const bool outage = f[0] == kKindOutage;
   if (!outage && f[0] != kKindSpan) return std::nullopt;
   // An offset Excel has turned into something else leaves the row as readable as an old one.
-  const std::optional<WallSeconds> offset = f.size() == kFieldCount ? ParseOffset(f[8]) : std::nullopt;
+  const std::optional<WallSeconds> offset = f.size() >= kOffsetFieldCount ? ParseOffset(f[8]) : std::nullopt;
   const std::optional<WallSeconds> start = ParseTime(f[1], offset);
   const std::optional<int64_t> seconds = Count(f[3], 12);
   // The length, not the end's text, makes the end: it is exact across a change of daylight saving.
@@ -206,8 +212,9 @@ std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
   const WallSeconds end = *start + *seconds;
   // Both must be written back as they are read.
   if (!InYears(*start) || !InYears(end)) return std::nullopt;
+  const std::string_view kind = f.size() == kFieldCount ? std::string_view(f[9]) : std::string_view();
   if (!outage) {
-    if (!f[6].empty() || !f[7].empty()) return std::nullopt;
+    if (!f[6].empty() || !f[7].empty() || !kind.empty()) return std::nullopt;
     return MonitoredSpan{*start, end, ssid, target};
   }
   const std::optional<int64_t> reconnects = Count(f[6], 9);
@@ -215,9 +222,16 @@ std::optional<ParsedRow> ToRow(const std::vector<std::string>& f) {
   std::string_view how = f[7];
   const bool retryLimit = how.ends_with(kRetryLimitMark);
   if (retryLimit) how.remove_suffix(kRetryLimitMark.size());
+  const auto known = std::find(std::begin(kOutageKindTexts), std::end(kOutageKindTexts), kind);
+  // Older rows have none; a kind this version does not know (a later one's) still keeps
+  // the row, as Wi-Fi's.
+  const OutageKind outageKind =
+      known == std::end(kOutageKindTexts) ? OutageKind::WiFi : OutageKind(known - std::begin(kOutageKindTexts));
   for (size_t i = 0; i < std::size(kEndTexts); ++i) {
     if (how == kEndTexts[i]) {
-      return OutageRecord{*start, end, ssid, target, static_cast<int>(*reconnects), OutageEnd(i), retryLimit};
+      OutageRecord record{*start, end, ssid, target, static_cast<int>(*reconnects), OutageEnd(i), retryLimit};
+      record.kind = outageKind;
+      return record;
     }
   }
   return std::nullopt;
@@ -301,7 +315,7 @@ std::string_view WithoutBom(std::string_view bytes) {
 bool IsHeader(std::string_view line) {
   if (line.ends_with('\n')) line.remove_suffix(1);
   if (line.ends_with('\r')) line.remove_suffix(1);
-  return line == kHeader || line == kOldHeader;
+  return line == kHeader || line == kOffsetHeader || line == kOldHeader;
 }
 
 WallSeconds RowEnd(const ParsedRow& row) {
@@ -312,10 +326,19 @@ WallSeconds RowEnd(const ParsedRow& row) {
 
 using Interval = std::pair<WallSeconds, WallSeconds>;
 
-template <typename Rows>
-std::vector<Interval> Merged(const Rows& rows, WallSeconds from, WallSeconds to, WallSeconds minLength) {
+struct AnyRow {
+  template <typename Row>
+  bool operator()(const Row&) const {
+    return true;
+  }
+};
+
+template <typename Rows, typename Keep = AnyRow>
+std::vector<Interval> Merged(const Rows& rows, WallSeconds from, WallSeconds to, WallSeconds minLength,
+                             Keep keep = {}) {
   std::vector<Interval> spans;
   for (const auto& r : rows) {
+    if (!keep(r)) continue;
     const WallSeconds start = std::max(r.start, from);
     const WallSeconds end = std::min(std::max(r.end, r.start + minLength), to);
     if (start < end) spans.emplace_back(start, end);
@@ -350,6 +373,9 @@ std::vector<Interval> Intersection(const std::vector<Interval>& a, const std::ve
   }
   return both;
 }
+
+bool IsWifiOutage(const OutageRecord& outage) { return outage.kind == OutageKind::WiFi; }
+bool IsInternetSide(const OutageRecord& outage) { return !IsWifiOutage(outage); }
 
 // --- The store -------------------------------------------------------------------------
 
@@ -454,14 +480,16 @@ std::string HistoryHeaderLine() { return std::string(kHeader) + "\r\n"; }
 
 std::string FormatHistoryRow(const OutageRecord& outage) {
   const size_t how = static_cast<size_t>(outage.how) < std::size(kEndTexts) ? static_cast<size_t>(outage.how) : 0;
+  const size_t kind =
+      static_cast<size_t>(outage.kind) < std::size(kOutageKindTexts) ? static_cast<size_t>(outage.kind) : 0;
   std::string end(kEndTexts[how]);
   if (outage.retryLimit) end += kRetryLimitMark;
   return Row(kKindOutage, outage.start, outage.end, outage.ssid, outage.target,
-             std::to_string(std::max(0, outage.reconnects)), end);
+             std::to_string(std::max(0, outage.reconnects)), end, kOutageKindTexts[kind]);
 }
 
 std::string FormatHistoryRow(const MonitoredSpan& span) {
-  return Row(kKindSpan, span.start, span.end, span.ssid, span.target, {}, {});
+  return Row(kKindSpan, span.start, span.end, span.ssid, span.target, {}, {}, {});
 }
 
 HistoryRows ParseHistory(std::string_view bytes) {
@@ -543,7 +571,8 @@ std::vector<SlotState> HistorySlots(const HistoryRows& rows, WallSeconds from, W
   mark(monitored, SlotState::Answered);
   // An outage shorter than a second still shows; one carried across the unmonitored wait
   // for a revival shows only where it was watched.
-  mark(Intersection(monitored, Merged(rows.outages, from, to, 1)), SlotState::Outage);
+  mark(Intersection(monitored, Merged(rows.outages, from, to, 1, IsInternetSide)), SlotState::InternetOutage);
+  mark(Intersection(monitored, Merged(rows.outages, from, to, 1, IsWifiOutage)), SlotState::Outage);
   return slots;
 }
 
@@ -553,6 +582,15 @@ std::optional<double> AvailabilityPercent(const HistoryRows& rows, WallSeconds f
   if (total <= 0) return std::nullopt;
   const WallSeconds down = Length(Intersection(monitored, Merged(rows.outages, from, to, 0)));
   return 100.0 * static_cast<double>(total - down) / static_cast<double>(total);
+}
+
+std::optional<double> InternetOutageShare(const HistoryRows& rows, WallSeconds from, WallSeconds to) {
+  const std::vector<Interval> monitored = Merged(rows.spans, from, to, 0);
+  const WallSeconds down = Length(Intersection(monitored, Merged(rows.outages, from, to, 0)));
+  if (down <= 0) return std::nullopt;
+  // Every outage is either kind, so what the Wi-Fi's leave is internet-side only.
+  const WallSeconds wifi = Length(Intersection(monitored, Merged(rows.outages, from, to, 0, IsWifiOutage)));
+  return 100.0 * static_cast<double>(down - wifi) / static_cast<double>(down);
 }
 
 void OpenHistory(const std::wstring& path) {

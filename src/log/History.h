@@ -62,15 +62,17 @@ struct HistoryRows {
 };
 
 // --- The file format (pure) ---------------------------------------------------------
-// Header line: 種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット
-// Outage:      切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,192.168.1.1,3,回復,+09:00
-// Span:        監視,2026/12/08 20:00:00,2026/12/08 23:10:00,11400,Home,192.168.1.1,,,+09:00
+// Header line: 種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット,種類
+// Outage:      切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,192.168.1.1,3,回復,+09:00,Wi-Fi
+// Span:        監視,2026/12/08 20:00:00,2026/12/08 23:10:00,11400,Home,192.168.1.1,,,+09:00,
 // Times are local time, YYYY/MM/DD HH:MM:SS; UTCオフセット (+09:00, -03:30) is the local
 // time's offset at the start, empty when it is not a whole number of minutes. 終わり方:
 // 回復, 監視停止, プログラム終了, スリープ, Windows終了, each followed by "（上限で中止）"
-// when retryLimit is set. SSID and Ping先 hold at most kMaxHistoryFieldBytes of UTF-8
-// (any Wi-Fi profile name: 255 characters of up to 4 bytes); a longer text is cut at a
-// character boundary when written.
+// when retryLimit is set. 種類, by OutageKind: Wi-Fi, インターネット, サインイン; empty in a
+// span. SSID and Ping先 hold at most kMaxHistoryFieldBytes of UTF-8 (any Wi-Fi profile
+// name: 255 characters of up to 4 bytes); a longer text is cut at a character boundary
+// when written. Older files have rows of 8 columns (no offset) or 9 (no kind); their
+// outages, and one whose kind is a word this version does not know, read as Wi-Fi.
 inline constexpr std::string_view kHistoryBom = "\xEF\xBB\xBF";
 inline constexpr size_t kMaxHistoryFieldBytes = 1024;
 std::string HistoryHeaderLine();  // with CR LF
@@ -93,14 +95,21 @@ std::string PruneHistory(std::string_view bytes, WallSeconds now);
 // "45秒", "2分13秒", "2分", "1時間5分", "3日4時間"; 0 and less: "0秒".
 std::wstring DurationText(int64_t seconds);
 
-enum class SlotState : uint8_t { NotMonitored, Answered, Outage };
-// [from, to) cut into `count` equal slots: Outage where an outage overlaps monitored time
-// in the slot (an outage of less than a second counts as one second), else Answered
-// where any monitored span overlaps it, else NotMonitored.
+// In order of precedence: a slot shows the highest state found in it. Internet and
+// SignIn outages are internet-side; a Wi-Fi outage is the more severe for this program.
+enum class SlotState : uint8_t { NotMonitored, Answered, InternetOutage, Outage };
+// [from, to) cut into `count` equal slots: Outage where a Wi-Fi outage overlaps monitored
+// time in the slot, else InternetOutage where an internet-side one does (an outage of less
+// than a second counts as one second), else Answered where any monitored span overlaps
+// it, else NotMonitored.
 std::vector<SlotState> HistorySlots(const HistoryRows& rows, WallSeconds from, WallSeconds to, int count);
-// The share of monitored time in [from, to) that was not inside an outage, in percent;
-// nullopt when nothing was monitored in that window. Overlapping spans count once.
+// The share of monitored time in [from, to) that was not inside an outage of any kind, in
+// percent; nullopt when nothing was monitored in that window. Overlapping spans count once.
 std::optional<double> AvailabilityPercent(const HistoryRows& rows, WallSeconds from, WallSeconds to);
+// The share of the outage time in [from, to) (monitored time inside an outage of any kind)
+// that was internet-side only, in percent: time a Wi-Fi outage overlaps is the Wi-Fi's, as
+// in the slots. nullopt when there was no outage time in that window.
+std::optional<double> InternetOutageShare(const HistoryRows& rows, WallSeconds from, WallSeconds to);
 
 // --- The store (process-wide, thread-safe) ------------------------------------------
 // The history file beside a settings file "<user>_Moorlink.ini": "<user>_history.csv";

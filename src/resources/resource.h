@@ -3,10 +3,11 @@
 #ifndef MOORLINK_RESOURCE_H
 #define MOORLINK_RESOURCE_H
 
-// Icons: monitoring, reconnecting, stopped.
+// Icons: monitoring, reconnecting, stopped, the internet behind the Wi-Fi down.
 #define IDI_MONITORING 100
 #define IDI_RECONNECTING 101
 #define IDI_STOPPED 102
+#define IDI_INTERNET 103
 
 // The tray menu and its commands.
 #define IDR_TRAYMENU 40000

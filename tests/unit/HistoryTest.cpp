@@ -12,7 +12,7 @@ namespace moorlink::test {
 namespace {
 
 const std::string kHead =
-    std::string(kHistoryBom) + "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット\r\n";
+    std::string(kHistoryBom) + "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット,種類\r\n";
 constexpr WallSeconds kT = 1796731503;  // 2026/12/08 21:05:03 in Japan
 constexpr WallSeconds kYear = 365 * 86400;
 
@@ -47,11 +47,12 @@ TEST_F(HistoryTest, LocalTimeBothWays) {
 
 TEST_F(HistoryTest, RowsAreWrittenAsDocumentedAndHostileSsidsComeBackExactly) {
   EXPECT_EQ(FormatHistoryRow(OutageRecord{kT, kT + 133, L"Home", L"192.168.1.1", 3, OutageEnd::Recovered}),
-            "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,192.168.1.1,3,回復,+09:00\r\n");
-  EXPECT_EQ(FormatHistoryRow(OutageRecord{kT, kT + 86400, L"", L"127.0.0.1", 0, OutageEnd::SessionEnd, true}),
-            "切断,2026/12/08 21:05:03,2026/12/09 21:05:03,86400,,127.0.0.1,0,Windows終了（上限で中止）,+09:00\r\n");
+            "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,192.168.1.1,3,回復,+09:00,Wi-Fi\r\n");
+  EXPECT_EQ(
+      FormatHistoryRow(OutageRecord{kT, kT + 86400, L"", L"127.0.0.1", 0, OutageEnd::SessionEnd, true}),
+      "切断,2026/12/08 21:05:03,2026/12/09 21:05:03,86400,,127.0.0.1,0,Windows終了（上限で中止）,+09:00,Wi-Fi\r\n");
   EXPECT_EQ(FormatHistoryRow(MonitoredSpan{kT, kT, L"Home", L"10.0.0.1"}),
-            "監視,2026/12/08 21:05:03,2026/12/08 21:05:03,0,Home,10.0.0.1,,,+09:00\r\n");
+            "監視,2026/12/08 21:05:03,2026/12/08 21:05:03,0,Home,10.0.0.1,,,+09:00,\r\n");
   const struct {
     std::wstring ssid;
     std::string field;
@@ -76,7 +77,8 @@ TEST_F(HistoryTest, RowsAreWrittenAsDocumentedAndHostileSsidsComeBackExactly) {
   std::string file = kHead;
   HistoryRows expected;
   for (const auto& c : cases) {
-    const OutageRecord outage{kT, kT + 5, c.ssid, L"127.0.0.1", 2, OutageEnd(expected.outages.size() % 5)};
+    OutageRecord outage{kT, kT + 5, c.ssid, L"127.0.0.1", 2, OutageEnd(expected.outages.size() % 5)};
+    outage.kind = OutageKind(expected.outages.size() % 3);
     const MonitoredSpan span{kT - 60, kT + 60, c.ssid, c.ssid};
     const std::string row = FormatHistoryRow(outage);
     EXPECT_NE(row.find("," + c.field + ",127.0.0.1,"), std::string::npos) << row;
@@ -95,7 +97,7 @@ TEST_F(HistoryTest, ForeignLinesAreSkippedWhenReadAndKeptWhenPruned) {
   const std::string yearOld = "監視,2025/12/08 21:05:03,2025/12/08 21:07:16,133,Home,1.1.1.1,,\r\n";
   const std::string tooOld = "切断,2025/12/08 21:05:03,2025/12/08 21:07:15,132,Home,1.1.1.1,1,回復\r\n";
   const std::string foreign[] = {"切断,2026/13/01 00:00:00,2026/13/01 00:00:01,1,a,b,0,回復\r\n",
-                                 "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,a,b,0,回復,+09:00,extra\r\n",
+                                 "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,a,b,0,回復,+09:00,Wi-Fi,extra\r\n",
                                  "切断,2026/12/08 21:05:03,2026/12/08 21:07:16,133,a,b,0,壊れた\r\n",
                                  "hello, \"world\n",
                                  "\"open quote,\n",
@@ -106,7 +108,8 @@ TEST_F(HistoryTest, ForeignLinesAreSkippedWhenReadAndKeptWhenPruned) {
                            foreign[6] + foreign[5] + yearOld + "切断,2026/12/08 21:05:03,2026/12";
   const WallSeconds nowSeconds = *FromLocalTime({2026, 12, 8, 21, 7, 16});
   const std::string oldHead = std::string(kHistoryBom) + "種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方\r\n";
-  for (const std::string& file : {body, kHead + body, oldHead + body, std::string(kHistoryBom) + body}) {
+  const std::string head9 = kHead.substr(0, kHead.size() - std::string(",種類\r\n").size()) + "\r\n";
+  for (const std::string& file : {body, kHead + body, oldHead + body, head9 + body, std::string(kHistoryBom) + body}) {
     const HistoryRows rows = ParseHistory(file);
     EXPECT_EQ(rows.outages, (std::vector<OutageRecord>{{kT, kT + 133, L"Home", L"1.1.1.1", 3},
                                                        {kT - kYear, kT - kYear + 132, L"Home", L"1.1.1.1", 1}}));
@@ -119,13 +122,37 @@ TEST_F(HistoryTest, ForeignLinesAreSkippedWhenReadAndKeptWhenPruned) {
   }
 }
 
+TEST_F(HistoryTest, OutagesOfOlderFilesOrOfAnUnknownKindReadAsWiFi) {
+  const std::string start = "2026/12/08 21:05:03,2026/12/08 21:07:16,133,Home,1.1.1.1,";
+  const std::string outage = "切断," + start + "3,回復", span = "監視," + start + ",";
+  const struct {
+    std::string line;
+    std::optional<OutageKind> outage;  // nullopt: no outage read
+    size_t spans;
+  } cases[] = {{outage + "\r\n", OutageKind::WiFi, 0},  // 8 columns
+               {outage + ",+09:00\r\n", OutageKind::WiFi, 0},
+               {outage + ",+09:00,インターネット\r\n", OutageKind::Internet, 0},
+               {outage + ",+09:00,\"サインイン\"\r\n", OutageKind::SignIn, 0},
+               {outage + ",+09:00,衛星\r\n", OutageKind::WiFi, 0},
+               {span + ",+09:00,\r\n", std::nullopt, 1},
+               {span + ",+09:00,Wi-Fi\r\n", std::nullopt, 0}};
+  for (const auto& c : cases) {
+    const HistoryRows rows = ParseHistory(c.line);
+    OutageRecord read{kT, kT + 133, L"Home", L"1.1.1.1", 3};
+    read.kind = c.outage.value_or(OutageKind::WiFi);
+    EXPECT_EQ(rows.outages, c.outage ? std::vector{read} : std::vector<OutageRecord>{}) << c.line;
+    EXPECT_EQ(rows.spans.size(), c.spans) << c.line;
+    EXPECT_EQ(PruneHistory(c.line, kT), kHead + c.line);
+  }
+}
+
 TEST_F(HistoryTest, TheOffsetMakesEveryStartExactInAnyZone) {
   const OutageRecord outage{kT, kT + 5, L"Home", L"127.0.0.1", 1};
   std::string row;
   {
     const ScopedZone zone("NST3:30");
     row = FormatHistoryRow(outage);
-    EXPECT_EQ(row, "切断,2026/12/08 08:35:03,2026/12/08 08:35:08,5,Home,127.0.0.1,1,回復,-03:30\r\n");
+    EXPECT_EQ(row, "切断,2026/12/08 08:35:03,2026/12/08 08:35:08,5,Home,127.0.0.1,1,回復,-03:30,Wi-Fi\r\n");
   }
   EXPECT_EQ(ParseHistory(row).outages, std::vector{outage});
   const ScopedZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
@@ -195,6 +222,25 @@ TEST_F(HistoryTest, ViewArithmetic) {
   EXPECT_EQ(HistorySlots(carried, 0, 300, 6),
             (std::vector<S>{S::Answered, S::Outage, S::NotMonitored, S::NotMonitored, S::Outage, S::Answered}));
   EXPECT_EQ(AvailabilityPercent(carried, 0, 300), 50.0);
+}
+
+TEST_F(HistoryTest, AWiFiOutageOutweighsAnInternetSideOneWhereTheyOverlap) {
+  using S = SlotState;
+  // Monitored 0-305 and 320-400; sign-in 300-310 is watched until 305, 390 has no length.
+  HistoryRows rows{{{120, 200, L"", L""}, {100, 150, L"", L""}, {300, 310, L"", L""}, {390, 390, L"", L""}},
+                   {{0, 305, L"", L""}, {320, 400, L"", L""}}};
+  rows.outages[0].kind = rows.outages[3].kind = OutageKind::Internet;
+  rows.outages[2].kind = OutageKind::SignIn;
+  EXPECT_EQ(HistorySlots(rows, 0, 400, 8),
+            (std::vector<S>{S::Answered, S::Answered, S::Outage, S::InternetOutage, S::Answered, S::Answered,
+                            S::InternetOutage, S::InternetOutage}));
+  // Of 105 s of outage time, 50 were the Wi-Fi's.
+  EXPECT_DOUBLE_EQ(*AvailabilityPercent(rows, 0, 400), 100.0 * 280 / 385);
+  const struct {
+    WallSeconds from, to;
+    std::optional<double> share;
+  } cases[] = {{0, 400, 100.0 * 55 / 105}, {150, 400, 100.0}, {100, 150, 0.0}, {0, 100, std::nullopt}};
+  for (const auto& c : cases) EXPECT_EQ(InternetOutageShare(rows, c.from, c.to), c.share) << c.from;
 }
 
 TEST_F(HistoryTest, StorePrunesAppendsAndReportsAFailureStreakOnce) {

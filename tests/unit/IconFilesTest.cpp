@@ -18,7 +18,7 @@
 namespace moorlink {
 namespace {
 
-enum class Hue { Blue, Amber, Red };
+enum class Hue { Blue, Amber, Red, Purple };
 
 struct IconFile {
   const char* name;
@@ -32,7 +32,7 @@ std::uint32_t Le(const std::vector<unsigned char>& b, std::size_t at, int bytes)
 }
 
 Hue HueOf(int r, int g, int b) {
-  if (b > r && b > g) return Hue::Blue;
+  if (b > r && b > g) return r > g ? Hue::Purple : Hue::Blue;
   return g * 2 > r ? Hue::Amber : Hue::Red;
 }
 
@@ -61,10 +61,11 @@ std::vector<unsigned char> Pixels(const std::vector<unsigned char>& f, int i, in
 }
 
 TEST(IconFiles, SevenFramesWithAlphaOnTheStateColourAndTheStatesDifferInShape) {
-  const IconFile icons[] = {{"icon100.ico", Hue::Blue}, {"icon101.ico", Hue::Amber}, {"icon102.ico", Hue::Red}};
+  const IconFile icons[] = {
+      {"icon100.ico", Hue::Blue}, {"icon101.ico", Hue::Amber}, {"icon102.ico", Hue::Red}, {"icon103.ico", Hue::Purple}};
   const int sizes[] = {16, 20, 24, 32, 48, 128, 256};
-  std::vector<bool> glyph[3][5];  // the white pixels of each state's small frames
-  for (int s = 0; s < 3; ++s) {
+  std::vector<bool> glyph[4][5];  // the white pixels of each state's small frames
+  for (int s = 0; s < 4; ++s) {
     const IconFile& icon = icons[s];
     SCOPED_TRACE(icon.name);
     std::ifstream in(std::string(MOORLINK_ICON_DIR) + "/" + icon.name, std::ios::binary);
@@ -106,7 +107,7 @@ TEST(IconFiles, SevenFramesWithAlphaOnTheStateColourAndTheStatesDifferInShape) {
   }
   // Not by colour alone: at each small size, every two states' glyphs differ.
   for (int i = 0; i < 5; ++i) {
-    for (auto [a, b] : {std::pair{0, 1}, {0, 2}, {1, 2}}) {
+    for (auto [a, b] : {std::pair{0, 1}, {0, 2}, {1, 2}, {0, 3}, {1, 3}, {2, 3}}) {
       int differ = 0;
       for (std::size_t q = 0; q < glyph[a][i].size(); ++q) differ += glyph[a][i][q] != glyph[b][i][q];
       EXPECT_GE(differ, sizes[i] * sizes[i] / 16) << icons[a].name << " vs " << icons[b].name << " at " << sizes[i];
