@@ -479,8 +479,9 @@ if want internet-side; then
   wait_for 20 "pings to go on" has_at_least '[Ping][タイムアウト]' $((pings + 3))
   [ ! -e "$work/netsh.record" ] || fail "$name: netsh ran for an internet-side outage"
   [ "$(count '[Monitor][インターネット切断検知]')" = 1 ] || fail "$name: told more than once"
+  wait_for 10 "the fourth (purple) icon" icon_is purple
   has_at_least '[Ping][成功]127.0.0.1 からの応答' 1 || fail "$name: the gateway was not asked"
-  shot "$name"
+  shot "$name-internet"
   answer_all
   wait_for 20 "the recovery" has_at_least '[Monitor][接続回復]インターネットの接続が回復しました。' 1
   outage
@@ -488,7 +489,8 @@ if want internet-side; then
   has_at_least '[Monitor][切断検知]Wi-Fiの切断を検知。再接続処理に移行。' 1 || fail "$name: the Wi-Fi outage untold"
   sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
   wait_for 20 "the Wi-Fi recovery" has_at_least '[Monitor][接続回復]Wi-Fiの接続が回復しました。' 1
-  [ "$(history_rows | grep -c '^切断,')" = 2 ] || fail "$name: history rows: $(history_rows)"
+  [ "$(history_rows | grep -c '^切断,.*,インターネット$')" = 1 ] && [ "$(history_rows | grep -c '^切断,.*,Wi-Fi$')" = 1 ] ||
+    fail "$name: history rows: $(history_rows)"
   no_other_errors
   finish
 fi

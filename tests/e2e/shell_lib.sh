@@ -67,12 +67,13 @@ icon_colour() {
 }
 # Wine hides its tray window once it holds no icon (the screen may still show old pixels).
 icon_gone() { drive gone __winex11_standalone_tray - 0; }
-icon_is() {  # blue | amber | red
+icon_is() {  # blue | amber | red | purple
   read -r r g b <<<"$(icon_colour)"
   case $1 in
     blue) [ "$b" -gt $((r + 40)) ] ;;
     amber) [ "$r" -gt $((b + 60)) ] && [ "$g" -ge 90 ] ;;
     red) [ "$r" -gt $((b + 60)) ] && [ "$g" -lt 90 ] ;;
+    purple) [ "$r" -gt $((g + 40)) ] && [ "$b" -gt $((g + 40)) ] ;;
   esac
 }
 
