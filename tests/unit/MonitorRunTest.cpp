@@ -563,6 +563,7 @@ struct OutageCase {
   std::vector<double> launches;
   std::vector<OutageRecord> rows;  // start/end as seconds after T
   std::wstring recovery;           // the 接続回復 text, empty for none
+  friend void PrintTo(const OutageCase& c, std::ostream* os) { *os << c.name; }
 };
 class MonitorRunOutageTest : public ::testing::TestWithParam<OutageCase> {};
 
@@ -758,6 +759,8 @@ struct RemedyRunCase {
   std::wstring row;                         // "kind start-end reconnects"
   std::vector<std::wstring> monitorTitles;  // between the run's announcement and 監視処理手動中止
   std::wstring recovery;
+  // The name only: the bytes of the lambdas and strings differ from run to run.
+  friend void PrintTo(const RemedyRunCase& c, std::ostream* os) { *os << c.name; }
 };
 class MonitorRunRemedyTest : public ::testing::TestWithParam<RemedyRunCase> {};
 
