@@ -532,7 +532,7 @@ if want outages-told; then
     rows=$(tail -c +4 "$work/${user}_history.csv" | tr -d '\r')
     t='[0-9/]+ [0-9:]+,[0-9/]+ [0-9:]+,[0-9]+,Home,127\.0\.0\.1'
     z='[+-][0-9]{2}:[0-9]{2}'
-    re="^種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット"$'\n'"切断,$t,$runs,回復,$z"$'\n'"監視,$t,,,$z\$"
+    re="^種別,開始,終了,秒数,SSID,Ping先,再接続回数,終わり方,UTCオフセット,種類"$'\n'"切断,$t,$runs,回復,$z,Wi-Fi"$'\n'"監視,$t,,,$z,\$"
     [[ $rows =~ $re ]] || fail "history rows: $rows"
   done
 fi
@@ -550,7 +550,7 @@ if want session-end; then
   drive kill || fail "$name: the process could not be ended"
   wait_for 15 "the process to be ended" test -f "$work/moorlink.exit"
   t='[0-9/]+ [0-9:]+,[0-9/]+ [0-9:]+,[0-9]+,Home,127\.0\.0\.1'
-  re="切断,$t,[0-9]+,Windows終了(,[^,]*)?"$'\n'"監視,$t,,(,[^,]*)?\$"
+  re="切断,$t,[0-9]+,Windows終了(,[^,]*)*"$'\n'"監視,$t,,(,[^,]*)*\$"
   [[ $(history_rows) =~ $re ]] || fail "$name: history rows: $(history_rows)"
   [ "$(log | tail -n 1 | tr -d '\r' | cut -c 15-)" = '[Process][ソフト終了]本ソフトが終了しました。' ] || fail "$name: last line: $(log | tail -n 1)"
   no_other_errors
@@ -587,7 +587,7 @@ if want history-held; then
   no_other_errors '[Other][エラー]接続履歴ファイルに書き込めませんでした。'
   finish
   t='[0-9/]+ [0-9:]+,[0-9/]+ [0-9:]+,[0-9]+,Home,127\.0\.0\.1'
-  re="^種別,[^"$'\n'"]*"$'\n'"切断,$t,[0-9]+,回復,[^,]*"$'\n'"監視,$t,,,[^,]*\$"
+  re="^種別,[^"$'\n'"]*"$'\n'"切断,$t,[0-9]+,回復(,[^,]*)*"$'\n'"監視,$t,,(,[^,]*)*\$"
   [[ $(history_rows) =~ $re ]] || fail "$name: history rows: $(history_rows)"
 fi
 
