@@ -52,7 +52,8 @@ MonitorPorts SystemMonitorPorts(ShellPorts shell) {
   p.RevivalSeconds = ReadRevivalSeconds;
   p.History = StoreHistoryPorts();
   p.Now = MonotonicNowNs;
-  p.Sleep = SleepMilliseconds;
+  p.WatchNetwork = [] { return StartNetworkWatch(NoteNetworkChange); };
+  p.Sleep = [](uint32_t ms) { SleepUntilWoken(ProcessRunSignals, ms); };
   return p;
 }
 

@@ -188,10 +188,12 @@ void StartMonitor() {
 
 void StopMonitor() {
   StopRequested.exchange(true);
+  WakeRun(ProcessRunSignals);
   CancelRevivalTimer();
   // A revival that was starting a run while we cancelled has finished its start by now
   // (the cancel joined its thread) and cleared the request: ask again.
   StopRequested.exchange(true);
+  WakeRun(ProcessRunSignals);
   Thread run;
   {
     std::lock_guard<std::mutex> lock(g_monitorLock);
@@ -227,6 +229,7 @@ void StopMonitorForSessionEnd(int64_t waitMs) {
   }
   ExitRequested.store(true);
   StopRequested.store(true);
+  WakeRun(ProcessRunSignals);
   ProcessOutageBook().EndSession(Now());
   const int64_t deadline = Now() + waitMs * kNsPerMs;
   while (MonitorRunning.load() && Now() < deadline) std::this_thread::sleep_for(kFinishingPoll);

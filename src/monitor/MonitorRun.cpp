@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -25,9 +26,11 @@ namespace {
 
 constexpr int64_t kNsPerSecond = 1'000'000'000;
 constexpr int64_t kNsPerMs = 1'000'000;
-// A tick this much later than its longest regular distance (one second of waiting plus a
-// ping that timed out) means the system slept in between.
+// A tick this much later than it was due (plus a ping that timed out) means the system
+// slept in between.
 constexpr int64_t kWakeGapNs = 30 * kNsPerSecond;
+// Failing pings, and a ping a reported change asks for, follow the previous one's end by this.
+constexpr int64_t kRetryPaceNs = kNsPerSecond;
 // The router is one hop away: a silent one delays the command by no more than this.
 constexpr uint32_t kGatewayTimeoutMs = 1000;
 int64_t WholeSecondsBetween(int64_t from, int64_t to) { return (to - from) / kNsPerSecond; }
@@ -41,6 +44,9 @@ class Run {
     p_.WriteLog(LogCategory::Monitor, kRunStartTitle, kRunStartMessage);
     ScopedLogLine endLine(LogCategory::Monitor, kRunEndTitle, kRunEndMessage, p_.WriteLog);
     try {
+      seenChanges_ = signals_.networkChanges.load();
+      // Watched from the start: a connect notice also ends the wait for a network.
+      const std::unique_ptr<NetworkWatch> watch = p_.WatchNetwork ? p_.WatchNetwork() : nullptr;
       if (!ChooseSsid()) return;
       ChoosePingTarget();
       Announce();
@@ -72,15 +78,29 @@ class Run {
     if (!waits) return false;
     p_.SetTrayTip(std::wstring(kWifiWaitTipLead) + kProductTitle);
     for (;;) {
-      for (int i = 0; i < kWifiWaitSeconds; ++i) {
-        WaitOneSecond();
-        if (signals_.stopRequested.load()) {
-          p_.SetTrayTip(kProductTitle);
-          return false;
-        }
+      if (!WaitForNextLook()) {
+        p_.SetTrayTip(kProductTitle);
+        return false;
       }
       if (TryChooseSsid()) return true;
     }
+  }
+
+  // Until the wait's next look is due or Windows reports a change; false when stopped.
+  bool WaitForNextLook() {
+    const int64_t look = p_.Now() + kWifiWaitSeconds * kNsPerSecond;
+    while (!signals_.stopRequested.load()) {
+      if (p_.Now() >= look || TakeNetworkChange()) return true;
+      SleepUntil(look);
+    }
+    return false;
+  }
+
+  bool TakeNetworkChange() {
+    const uint32_t changes = signals_.networkChanges.load();
+    if (changes == seenChanges_) return false;
+    seenChanges_ = changes;
+    return true;
   }
 
   static std::wstring CauseText(WifiReadiness cause) {
@@ -176,15 +196,16 @@ class Run {
     if (signals_.stopRequested.load()) return;
     while (s_.maxRetryCount == 0 || retryCount_ < s_.maxRetryCount) {
       Tick();
-      WaitOneSecond();
+      SleepUntil(NextDue());
       if (signals_.stopRequested.load()) break;
     }
   }
 
   // One tick, in phases: power and wake; a ping when one is due; then what its answer or
-  // its failure decides.
+  // its failure decides. It runs when something is due and whenever the run is woken.
   void Tick() {
     const int64_t now = p_.Now();
+    if (TakeNetworkChange()) pingSoon_ = true;
     if (FollowPower(now)) return;
     InGrace(now);
     book_.Checkpoint(now);
@@ -195,6 +216,7 @@ class Run {
     const bool ok = p_.PingOnce(target_, s_.pingTimeoutMs);
     lastPingOk_ = ok;
     lastPingTime_ = now;
+    pingSoon_ = false;
     const int64_t t = p_.Now();
     FollowWindowsView(t);
     if (ok) {
@@ -202,9 +224,32 @@ class Run {
     } else {
       OnFailure(t);
     }
+    lastPingEnd_ = p_.Now();
   }
 
-  bool PingDue(int64_t now) const { return !lastPingOk_ || WholeSecondsBetween(lastPingTime_, now) >= s_.pingInterval; }
+  bool PingDue(int64_t now) const {
+    if (pingSoon_ && now >= lastPingEnd_ + kRetryPaceNs) return true;
+    return !lastPingOk_ || WholeSecondsBetween(lastPingTime_, now) >= s_.pingInterval;
+  }
+
+  // When the next tick is due if nothing wakes the run before. A failing ping is followed
+  // one second after its tick, as is every tick while the system may be asleep or the tray
+  // refused the icon (the taskbar not up yet).
+  int64_t NextDue() const {
+    const int64_t now = p_.Now();
+    if (!lastPingOk_ || paused_ || book_.Asleep() || iconFailed_) return now + kRetryPaceNs;
+    int64_t due = lastPingTime_ + s_.pingInterval * kNsPerSecond;
+    if (pingSoon_) due = std::min(due, lastPingEnd_ + kRetryPaceNs);
+    if (graceUntil_ != 0) due = std::min(due, graceUntil_);
+    return std::min(due, book_.NextCheckpointNs());
+  }
+
+  void SleepUntil(int64_t due) {
+    plannedTick_ = due;
+    const int64_t ms = (due - p_.Now() + kNsPerMs - 1) / kNsPerMs;
+    // At least a millisecond: a clock that went wrong must not make the run spin.
+    p_.Sleep(static_cast<uint32_t>(std::clamp<int64_t>(ms, 1, UINT32_MAX)));
+  }
 
   void OnAnswer(int64_t t) {
     if (graceUntil_ != 0) EndGrace(kGraceEndedByAnswer);
@@ -398,7 +443,8 @@ class Run {
   // Power and wake. The history follows every notice and every gap in the ticks; the run
   // itself pauses and grants a grace only when a grace is set. True while paused.
   bool FollowPower(int64_t now) {
-    const bool gap = lastTickAt_ != 0 && now - lastTickAt_ > kNsPerSecond + s_.pingTimeoutMs * kNsPerMs + kWakeGapNs;
+    const int64_t expected = std::max(plannedTick_, lastTickAt_ + kNsPerSecond);
+    const bool gap = lastTickAt_ != 0 && now - expected > s_.pingTimeoutMs * kNsPerMs + kWakeGapNs;
     if (gap) book_.SleptBetween(lastTickAt_, now);
     book_.AwakeIfStale(now);
     lastTickAt_ = now;
@@ -476,15 +522,9 @@ class Run {
   }
 
   void EnsureIcon(int id) {
-    if (shownIcon_ != id && p_.SetTrayIcon(id)) shownIcon_ = id;
-  }
-
-  void WaitOneSecond() {
-    const int64_t deadline = p_.Now() + kNsPerSecond;
-    for (int64_t now = p_.Now(); now < deadline; now = p_.Now()) {
-      const int64_t remaining = deadline - now;
-      p_.Sleep(static_cast<uint32_t>((remaining + kNsPerMs - 1) / kNsPerMs));
-    }
+    if (shownIcon_ == id) return;
+    iconFailed_ = !p_.SetTrayIcon(id);
+    if (!iconFailed_) shownIcon_ = id;
   }
 
   void Finish() {
@@ -521,9 +561,14 @@ class Run {
   bool radioOffTold_ = false;
   bool locationDenied_ = false;
   bool lastPingOk_ = false;
-  int64_t lastPingTime_ = 0;
+  int64_t lastPingTime_ = 0;  // when the last ping's tick began
+  int64_t lastPingEnd_ = 0;
+  bool pingSoon_ = false;  // Windows reported a change since the last ping
+  uint32_t seenChanges_ = 0;
+  int64_t plannedTick_ = 0;
   int64_t lastReconnectTime_ = 0;
   int shownIcon_ = -1;
+  bool iconFailed_ = false;
   int64_t graceUntil_ = 0;  // 0: no grace
   int64_t pausedSince_ = 0;
   int64_t seenResume_ = 0;
@@ -564,6 +609,7 @@ void EndCarriedOutage(OutageEnd how) noexcept { ProcessOutageBook().EndCarried(h
 void NoteSystemSuspend(int64_t atNs) {
   ProcessOutageBook().Suspend(atNs);
   SystemSuspended.store(true);
+  WakeRun(ProcessRunSignals);
 }
 
 void NoteSystemResume(int64_t atNs) {
@@ -571,6 +617,48 @@ void NoteSystemResume(int64_t atNs) {
   LastResumeNs.store(atNs);
   SystemSuspended.store(false);
   ProcessOutageBook().Awake(atNs);
+  WakeRun(ProcessRunSignals);
+}
+
+namespace {
+struct WakeSignal {
+  std::mutex lock;
+  std::condition_variable woken;
+};
+// Never destroyed: a notification thread of the system's may wake the run during exit.
+WakeSignal& Wake() {
+  static auto* signal = new WakeSignal;
+  return *signal;
+}
+}  // namespace
+
+void WakeRun(RunSignals& signals) noexcept {
+  try {
+    WakeSignal& wake = Wake();
+    {
+      std::lock_guard<std::mutex> lock(wake.lock);
+      signals.wakePending.store(true);
+    }
+    wake.woken.notify_all();
+  } catch (...) {
+    signals.wakePending.store(true);  // seen at the sleep's end, if not sooner
+  }
+}
+
+void SleepUntilWoken(RunSignals& signals, uint32_t ms) noexcept {
+  try {
+    WakeSignal& wake = Wake();
+    std::unique_lock<std::mutex> lock(wake.lock);
+    wake.woken.wait_for(lock, std::chrono::milliseconds(ms), [&] { return signals.wakePending.load(); });
+    signals.wakePending.store(false);
+  } catch (...) {
+    SleepMilliseconds(ms);  // no lock to wait on: a plain sleep, woken by nothing
+  }
+}
+
+void NoteNetworkChange() noexcept {
+  ProcessRunSignals.networkChanges.fetch_add(1);
+  WakeRun(ProcessRunSignals);
 }
 
 int64_t MonotonicNowNs() {
@@ -578,6 +666,11 @@ int64_t MonotonicNowNs() {
       .count();
 }
 
-void SleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMilliseconds(uint32_t ms) noexcept {
+  try {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  } catch (...) {
+  }
+}
 
 }  // namespace moorlink

@@ -1,16 +1,20 @@
 #pragma once
-// One monitor run: choose the reconnect SSID and the ping target, then tick once a second,
-// ping when due and launch reconnect commands until the retry limit or a stop request.
-// The run reaches the OS, the tray, notifications and the clock only through MonitorPorts.
+// One monitor run: choose the reconnect SSID and the ping target, then tick when something
+// is due (a ping, the end of a grace, a checkpoint) or when woken (stop, power, a change of
+// the Wi-Fi connection), and launch reconnect commands until the retry limit or a stop
+// request. The run reaches the OS, the tray, notifications and the clock only through
+// MonitorPorts.
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "log/History.h"
 #include "log/LogCategory.h"
 #include "monitor/MonitorSettings.h"
+#include "monitor/NetworkWatch.h"
 #include "monitor/OutageBook.h"
 #include "monitor/Remedy.h"
 #include "monitor/WifiQueries.h"
@@ -29,6 +33,10 @@ struct RunSignals {
   std::atomic<bool> suspended{false};
   // MonotonicNowNs at the latest resume notice; 0 until the first one.
   std::atomic<int64_t> lastResumeNs{0};
+  // Counts the changes of the Wi-Fi connection Windows told of; each makes a ping due.
+  std::atomic<uint32_t> networkChanges{0};
+  // Set by WakeRun, taken by the run's sleep.
+  std::atomic<bool> wakePending{false};
 };
 extern RunSignals ProcessRunSignals;
 
@@ -88,8 +96,12 @@ struct MonitorPorts {
   std::function<int()> RevivalSeconds;  // 0: no revival
   // The outage history (optional): the wall clock and the rows as they end.
   HistoryPorts History;
+  // Optional: watches the Wi-Fi connection for the run's length, calling NoteNetworkChange
+  // on every change Windows reports (absent or null: none is watched).
+  std::function<std::unique_ptr<NetworkWatch>()> WatchNetwork;
   // Monotonic time in nanoseconds, zero at system start.
   std::function<int64_t()> Now;
+  // Sleeps up to ms; may return sooner once the run is woken (SleepUntilWoken).
   std::function<void(uint32_t ms)> Sleep;
 };
 
@@ -108,8 +120,15 @@ void EndCarriedOutage(OutageEnd how) noexcept;
 void NoteSystemSuspend(int64_t atNs);
 void NoteSystemResume(int64_t atNs);
 
+// Wakes the run from its sleep; whoever changes a signal calls it after the change.
+void WakeRun(RunSignals& signals) noexcept;
+// Sleeps up to ms, returning as soon as WakeRun is called (or was, since the last return).
+void SleepUntilWoken(RunSignals& signals, uint32_t ms) noexcept;
+// Windows told of a change of the Wi-Fi connection: the process's run pings within a second.
+void NoteNetworkChange() noexcept;
+
 // The standard clock pieces of the ports (monotonic clock, sleep).
 int64_t MonotonicNowNs();
-void SleepMilliseconds(uint32_t ms);
+void SleepMilliseconds(uint32_t ms) noexcept;
 
 }  // namespace moorlink

@@ -149,6 +149,16 @@ void OutageBook::Checkpoint(int64_t nowNs) {
   });
 }
 
+int64_t OutageBook::NextCheckpointNs() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return span_ && !sealed_ ? span_->startNs + kCheckpointNs : INT64_MAX;
+}
+
+bool OutageBook::Asleep() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return asleep_;
+}
+
 void OutageBook::EndCarried(OutageEnd how, int64_t nowNs) {
   Call([&](Closed& closed) {
     if (!running_) closed.outage = TakeOutage(how, nowNs);

@@ -63,6 +63,10 @@ class OutageBook {
   // Over a suspend whose wake was never announced, after kStaleSuspendNs.
   void AwakeIfStale(int64_t nowNs);
   void Checkpoint(int64_t nowNs);
+  // When the open span's checkpoint is due (INT64_MAX: no span is open).
+  int64_t NextCheckpointNs() const;
+  // Between a suspend and its wake (or the stale end of it).
+  bool Asleep() const;
 
   // Exit after the last run: the carried outage ends.
   void EndCarried(OutageEnd how, int64_t nowNs);

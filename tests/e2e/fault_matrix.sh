@@ -3,7 +3,8 @@
 # bounded in time: unwritable or misplaced log folder and settings file, a huge garbage
 # settings file, netsh missing or hanging, broken VOICEVOX libraries, a very long exe
 # folder, odd SSIDs from the Wi-Fi double, a shell restart and a sleep during an outage,
-# the end of the Windows session and a history file held by another program.
+# the end of the Windows session, a history file held by another program, an outage behind
+# the router and a disconnection the WLAN service reports.
 # In every case the program must start, keep its hidden window and tray icon, write what
 # it can, show no crash dialog, and end with exit code 0 soon after the tray menu's exit
 # command.
@@ -49,7 +50,7 @@ want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " ==
 cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
   netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
   shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage outages-told
-  session-end history-held internet-side"
+  session-end history-held internet-side wlan-disconnect"
 for c in ${MOORLINK_MATRIX_CASES:-}; do
   [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
 done
@@ -65,7 +66,7 @@ begin() {
   ini="$work/${user}_Moorlink.ini"
   logdir="$work/${user}_log"
   export MOORLINK_NETSH_ARGV="$work/netsh.argv"
-  unset MOORLINK_NETSH_SLEEP_MS
+  unset MOORLINK_NETSH_SLEEP_MS MOORLINK_WLAN_EVENTS MOORLINK_WLAN_LOG
   echo "--- case $name"
 }
 # No Wi-Fi at all: monitoring does not start, so nothing is pinged whatever the settings.
@@ -491,6 +492,36 @@ if want internet-side; then
   wait_for 20 "the Wi-Fi recovery" has_at_least '[Monitor][接続回復]Wi-Fiの接続が回復しました。' 1
   [ "$(history_rows | grep -c '^切断,.*,インターネット$')" = 1 ] && [ "$(history_rows | grep -c '^切断,.*,Wi-Fi$')" = 1 ] ||
     fail "$name: history rows: $(history_rows)"
+  no_other_errors
+  finish
+fi
+
+# A disconnection the WLAN service reports is pinged within a second, not at the next of
+# the pings a minute apart.
+if want wlan-disconnect; then
+  begin wlan-disconnect
+  mkdir -p "$work/events"
+  export MOORLINK_WLAN_EVENTS="$work/events" MOORLINK_WLAN_LOG="$work/wlan.log"
+  write_ini '[AutoReconnect]' 'TargetSSID=Home' 'PingAddress=127.0.0.1' 'PingInterval=60' '[Log]' 'UseLog=true'
+  launch
+  settle blue
+  wait_for 20 "the first ping" has_at_least '[Ping][成功]' 1
+  wait_for 10 "the watch's registration" grep -q '^register 8 0' "$work/wlan.log"
+  tcpdump -i lo -n -tt -l 'icmp[icmptype] == icmp-echo' >"$work/echoes.txt" 2>/dev/null &
+  dump=$!
+  sleep 2
+  : >"$work/events/disconnect"
+  wait_for 10 "a ping after the notice" has_at_least '[Ping][成功]' 2
+  sleep 0.5
+  kill "$dump"
+  wait "$dump" || true
+  notice=$(awk '/^event 21 /{print $3; exit}' "$work/wlan.log")
+  first=$(awk 'NR == 1 {print $1}' "$work/echoes.txt")
+  [ -n "$notice" ] && [ -n "$first" ] || fail "$name: no notice ($notice) or no echo seen ($first)"
+  delay=$(awk -v n="$notice" -v f="$first" 'BEGIN { printf "%d", f * 1000 - n }')
+  echo "first ping ${delay} ms after the notice"
+  [ "$delay" -ge 0 ] && [ "$delay" -le 1000 ] || fail "$name: the first ping came ${delay} ms after the notice"
+  [ "$(count '[Ping][成功]')" = 2 ] || fail "$name: more pings than the notice's: $(count '[Ping][成功]')"
   no_other_errors
   finish
 fi

@@ -1,6 +1,8 @@
 #include "support/FakeMonitor.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <tuple>
 
 #include "common/Text.h"
 #include "settings/ProfileText.h"
@@ -35,6 +37,7 @@ FakeMonitor::FakeMonitor(const std::string& ini) {
   SystemSuspended.store(false);
   LastResumeNs.store(0);
   LocationNoticeGiven.store(false);
+  ProcessRunSignals.wakePending.store(false);
 }
 
 FakeMonitor::~FakeMonitor() {
@@ -129,11 +132,20 @@ MonitorPorts FakeMonitor::Ports() {
   p.History.RecordOutage = [this](const OutageRecord& row) { outages.push_back(row); };
   p.History.RecordSpan = [this](const MonitoredSpan& span) { spans.push_back(span); };
   p.Now = [this] { return now_; };
+  // A second at a time, so that afterSleep sees every second; it returns early, as the
+  // real sleep does, once woken or once a signal the test set directly has changed.
   p.Sleep = [this](uint32_t ms) {
-    now_ += static_cast<int64_t>(ms) * 1'000'000;
-    // A run that never ends would hang the test: stop it after a simulated day.
-    if (++sleeps_ > 100'000) StopRequested.store(true);
-    if (afterSleep) afterSleep(Seconds());
+    ++sleeps;
+    auto signals = [] { return std::tuple(StopRequested.load(), SystemSuspended.load(), LastResumeNs.load()); };
+    const auto before = signals();
+    // The end is a point in time: a clock that jumped past it (a sleep) ends the wait.
+    for (const int64_t end = now_ + ms * int64_t{1'000'000}; now_ < end;) {
+      now_ += std::min(end - now_, kSecond);
+      // A run that never ends would hang the test: stop it after a simulated day.
+      if (++steps_ > 100'000) StopRequested.store(true);
+      if (afterSleep) afterSleep(Seconds());
+      if (ProcessRunSignals.wakePending.exchange(false) || signals() != before) return;
+    }
   };
   return p;
 }

@@ -83,6 +83,7 @@ class FakeMonitor {
   std::vector<MonitoredSpan> spans;
   std::vector<std::wstring> order;  // every outward call, in order, by a short name
   double endedAt = -1;              // time of the last recorded call
+  int sleeps = 0;                   // the run's calls of Sleep
 
   MonitorPorts Ports();
   // Runs MonitorRun with MonitorRunning set as the controller would.
@@ -95,7 +96,7 @@ class FakeMonitor {
 
  private:
   int64_t now_ = 0;
-  int sleeps_ = 0;
+  int steps_ = 0;
 };
 
 }  // namespace moorlink::test

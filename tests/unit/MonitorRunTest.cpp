@@ -539,6 +539,42 @@ TEST(MonitorRunTest, WaitsForWifi) {
   }
 }
 
+// Between pings the run sleeps until the next one is due; a change Windows reports wakes
+// it to ping at once, and ends the wait for a network as well.
+TEST(MonitorRunTest, SleepsUntilDueAndWakesOnAReportedChange) {
+  const struct {
+    const char* name;
+    std::vector<double> changes;
+    double stopAt;
+    std::vector<double> pings;
+    int sleeps;
+  } cases[] = {{"idle", {}, 60, {0, 10, 20, 30, 40, 50}, 6},
+               {"change", {3}, 30, {0, 3, 13, 23}, 4},
+               {"change at a due ping", {10}, 25, {0, 10, 20}, 3}};
+  for (const auto& c : cases) {
+    FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=0\r\n"));
+    m.profiles = {L"Home"};
+    m.afterSleep = [&c](double at) {
+      if (std::count(c.changes.begin(), c.changes.end(), at)) NoteNetworkChange();
+      if (at >= c.stopAt) StopRequested.store(true);
+    };
+    m.Run();
+    EXPECT_THAT(Times(m.pings), ::testing::ElementsAreArray(c.pings)) << c.name;
+    EXPECT_EQ(m.sleeps, c.sleeps) << c.name;
+  }
+  FakeMonitor m(Ini("PingAddress=127.0.0.1\r\nMaxRetryCount=0\r\n"));
+  m.readiness = [](int64_t) { return WifiReadiness::Ready; };
+  m.afterSleep = [&m](double at) {
+    if (at == 12) {
+      m.preferredSsid = L"Home";  // a profile saved, and the connection told
+      NoteNetworkChange();
+    }
+    if (at >= 20) StopRequested.store(true);
+  };
+  m.Run();
+  EXPECT_THAT(Times(m.pings), ElementsAre(12));
+}
+
 // Radio off: nothing launched or counted, told once; radio back: announced and answered.
 TEST(MonitorRunTest, RadioOffLaunchesNothing) {
   FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=2\r\nEnableMonitorRevival=0\r\n"));

@@ -240,9 +240,12 @@ class SoakWorld {
       return moorlink::StartRevivalTimer(0);
     };
     p.Now = [this] { return now_.load(); };
+    // A second at a time, as the schedule counts; a requested stop ends the sleep.
     p.Sleep = [this](uint32_t ms) {
-      now_ += static_cast<int64_t>(ms) * 1'000'000;
-      AfterSleep();
+      for (const int64_t end = now_ + ms * int64_t{1'000'000}; now_ < end && !StopRequested.load();) {
+        now_ += std::min(end - now_.load(), kNs);
+        AfterSleep();
+      }
     };
     return p;
   }

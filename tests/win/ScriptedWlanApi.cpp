@@ -8,6 +8,11 @@
 //                           an unreadable file or a bad line makes WlanOpenHandle fail.
 //   MOORLINK_WLAN_LOG       optional path of a file to which every call appends one line
 //                           (see "Log lines" below).
+//   MOORLINK_WLAN_EVENTS    optional folder: a file named "disconnect" or "connect" put there
+//                           makes the double send an ACM disconnected (21) or
+//                           connection_complete (10) for the first interface to every ACM
+//                           registration, then delete the file. The folder is watched by
+//                           change notification: no wake-ups while nothing happens.
 //
 // Scenario file (UTF-8, one item per line; blank lines and lines starting with # ignored):
 //   interface <GUID> <state> [<ssid-hex> [<ssid-length>]]
@@ -49,6 +54,7 @@
 //   enum <result>                      query <interface index|?> <opcode> <result>
 //   profiles <interface index|?> <result>
 //   register <source> <result>         notify <notification code> <reason code>
+//   event <notification code> <Unix time in ms>   (one per file taken from the events folder)
 //   alloc <interfaces|connection|profiles|radio>
 //   free <interfaces|connection|profiles|radio>   or "free bad" for a block not handed out
 //                                           (or already freed)
@@ -94,6 +100,13 @@ UINT_PTR gNextHandle = 0x100;
 std::mutex gCallbackLock;
 std::map<UINT_PTR, int> gRegistrations;
 int gLastRegistration = 0;
+// Where the events folder's notices go: each live ACM registration's callback.
+struct Listener {
+  WLAN_NOTIFICATION_CALLBACK callback;
+  PVOID context;
+  GUID guid;
+};
+std::map<UINT_PTR, Listener> gListeners;  // under gCallbackLock
 
 std::wstring Env(const wchar_t* name) {
   wchar_t buffer[32768];
@@ -239,6 +252,40 @@ void* Allocate(size_t size, int kind) {
   return block;
 }
 
+// Sends one notice from the events folder to every listener, under the callback lock.
+void SendEvent(DWORD code) {
+  FILETIME now{};
+  GetSystemTimePreciseAsFileTime(&now);
+  const ULONGLONG ticks = (ULONGLONG{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  const ULONGLONG unixMs = ticks / 10000 - 11644473600000ULL;
+  std::lock_guard<std::mutex> held(gCallbackLock);
+  Log("event " + std::to_string(code) + " " + std::to_string(unixMs));
+  WLAN_CONNECTION_NOTIFICATION_DATA connection{};
+  for (const auto& [handle, listener] : gListeners) {
+    WLAN_NOTIFICATION_DATA data{WLAN_NOTIFICATION_SOURCE_ACM, code, listener.guid, sizeof connection, &connection};
+    listener.callback(&data, listener.context);
+  }
+}
+
+// Takes the files of the events folder as they appear, for the life of the process.
+void StartEventsThread() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  const auto run = [](void*) -> DWORD {
+    const std::wstring folder = Env(L"MOORLINK_WLAN_EVENTS");
+    if (folder.empty()) return 0;
+    HANDLE change = FindFirstChangeNotificationW(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+    if (change == INVALID_HANDLE_VALUE) return 0;
+    for (;;) {
+      if (DeleteFileW((folder + L"\\disconnect").c_str())) SendEvent(wlan_notification_acm_disconnected);
+      if (DeleteFileW((folder + L"\\connect").c_str())) SendEvent(wlan_notification_acm_connection_complete);
+      if (WaitForSingleObject(change, INFINITE) != WAIT_OBJECT_0 || !FindNextChangeNotification(change)) return 0;
+    }
+  };
+  if (HANDLE thread = CreateThread(nullptr, 0, run, nullptr, 0, nullptr)) CloseHandle(thread);
+}
+
 Scenario* Client(HANDLE handle) {
   const auto it = gClients.find(reinterpret_cast<UINT_PTR>(handle));
   return it == gClients.end() ? nullptr : &it->second;
@@ -299,6 +346,7 @@ __declspec(dllexport) DWORD WINAPI WlanCloseHandle(HANDLE hClientHandle, PVOID p
   if (result == ERROR_SUCCESS) {
     std::lock_guard<std::mutex> lock(gCallbackLock);
     gRegistrations.erase(reinterpret_cast<UINT_PTR>(hClientHandle));
+    gListeners.erase(reinterpret_cast<UINT_PTR>(hClientHandle));
   }
   Log("close " + std::to_string(result));
   return result;
@@ -328,9 +376,13 @@ __declspec(dllexport) DWORD WINAPI
   if (result != ERROR_SUCCESS) return result;
   if (dwNotifSource == WLAN_NOTIFICATION_SOURCE_NONE) {
     gRegistrations.erase(handle);
+    gListeners.erase(handle);
     return result;
   }
   const int number = gRegistrations[handle] = ++gLastRegistration;
+  gListeners[handle] = {funcCallback, pCallbackContext,
+                        scenario.interfaces.empty() ? GUID{} : scenario.interfaces[0].guid};
+  StartEventsThread();
   auto* send = new std::function<void()>([=] {
     Sleep(200);
     WLAN_CONNECTION_NOTIFICATION_DATA connection{};

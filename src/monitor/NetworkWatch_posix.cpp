@@ -1,0 +1,7 @@
+#include "monitor/NetworkWatch.h"
+
+namespace moorlink {
+
+std::unique_ptr<NetworkWatch> StartNetworkWatch(void (*)()) { return nullptr; }
+
+}  // namespace moorlink
