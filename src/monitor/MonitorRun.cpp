@@ -33,6 +33,7 @@ constexpr int64_t kWakeGapNs = 30 * kNsPerSecond;
 constexpr int64_t kRetryPaceNs = kNsPerSecond;
 // The router is one hop away: a silent one delays the command by no more than this.
 constexpr uint32_t kGatewayTimeoutMs = 1000;
+constexpr int64_t kViewRefreshNs = 5 * 60 * kNsPerSecond;
 int64_t WholeSecondsBetween(int64_t from, int64_t to) { return (to - from) / kNsPerSecond; }
 
 class Run {
@@ -178,6 +179,8 @@ class Run {
         pingNote_ = kPingFallbackLead + target_ + kPingTargetTail;
       }
     }
+    // Only a target that may be the router makes Windows' view matter while it answers.
+    targetMayBeGateway_ = target_ != address || target_ == s_.gatewayAddress;
   }
 
   void Announce() {
@@ -205,12 +208,13 @@ class Run {
   // its failure decides. It runs when something is due and whenever the run is woken.
   void Tick() {
     const int64_t now = p_.Now();
-    if (TakeNetworkChange()) pingSoon_ = true;
+    if (TakeNetworkChange()) pingSoon_ = viewStale_ = true;
     if (FollowPower(now)) return;
     InGrace(now);
     book_.Checkpoint(now);
     if (!PingDue(now)) {
-      BackToMonitoring();
+      // Woken early in an outage, nothing changes until its next ping.
+      if (lastPingOk_) BackToMonitoring();
       return;
     }
     const bool ok = p_.PingOnce(target_, s_.pingTimeoutMs);
@@ -218,7 +222,7 @@ class Run {
     lastPingTime_ = now;
     pingSoon_ = false;
     const int64_t t = p_.Now();
-    FollowWindowsView(t);
+    FollowWindowsView(t, ok);
     if (ok) {
       OnAnswer(t);
     } else {
@@ -228,8 +232,8 @@ class Run {
   }
 
   bool PingDue(int64_t now) const {
-    if (pingSoon_ && now >= lastPingEnd_ + kRetryPaceNs) return true;
-    return !lastPingOk_ || WholeSecondsBetween(lastPingTime_, now) >= s_.pingInterval;
+    if (!lastPingOk_ || pingSoon_) return now >= lastPingEnd_ + kRetryPaceNs;
+    return WholeSecondsBetween(lastPingTime_, now) >= s_.pingInterval;
   }
 
   // When the next tick is due if nothing wakes the run before. A failing ping is followed
@@ -293,9 +297,20 @@ class Run {
     LaunchReconnect(decided);
   }
 
-  // Windows' view, followed at every ping while the gateway check is on.
-  void FollowWindowsView(int64_t t) {
+  // Windows' view, read while the gateway check is on and only when it matters (a query
+  // costs far more than a ping): at a failed ping; and while a target that may be the
+  // router answers, when none was read yet, after a reported change, while the view is one
+  // whose length counts, and every few minutes for a system that reports no changes.
+  void FollowWindowsView(int64_t t, bool answered) {
     if (!s_.gatewayCheck || !p_.QueryWindowsView) return;
+    if (answered && !targetMayBeGateway_) {
+      localOnlySince_ = 0;  // not followed meanwhile: a later reading starts afresh
+      return;
+    }
+    const bool counts = view_ == WindowsView::LocalOnly || view_ == WindowsView::SignIn;
+    if (answered && viewReadAt_ != 0 && !viewStale_ && !counts && t - viewReadAt_ < kViewRefreshNs) return;
+    viewReadAt_ = t;
+    viewStale_ = false;
     view_ = p_.QueryWindowsView();
     if (view_ != WindowsView::LocalOnly) {
       localOnlySince_ = 0;
@@ -561,9 +576,9 @@ class Run {
   bool radioOffTold_ = false;
   bool locationDenied_ = false;
   bool lastPingOk_ = false;
-  int64_t lastPingTime_ = 0;  // when the last ping's tick began
-  int64_t lastPingEnd_ = 0;
-  bool pingSoon_ = false;  // Windows reported a change since the last ping
+  int64_t lastPingTime_ = 0;             // when the last ping's tick began
+  int64_t lastPingEnd_ = INT64_MIN / 2;  // long ago: the first ping is due at once
+  bool pingSoon_ = false;                // Windows reported a change since the last ping
   uint32_t seenChanges_ = 0;
   int64_t plannedTick_ = 0;
   int64_t lastReconnectTime_ = 0;
@@ -576,6 +591,9 @@ class Run {
   bool paused_ = false;
   Remedy behind_ = Remedy::None;  // an outage behind the router, as told
   WindowsView view_ = WindowsView::Unknown;
+  int64_t viewReadAt_ = 0;  // 0: not read in this run
+  bool viewStale_ = false;  // a change was reported since
+  bool targetMayBeGateway_ = false;
   int64_t localOnlySince_ = 0;  // 0: Windows does not report local access only
 };
 

@@ -809,7 +809,9 @@ TEST_P(MonitorRunRemedyTest, TellsTheRightRemedy) {
   m.answers = [&c](int64_t s) { return s < c.failFrom || s >= c.failUntil; };
   m.gatewayAnswers = c.gateway;
   m.windowsView = c.view;
-  m.afterSleep = [](double at) {
+  m.afterSleep = [&c](double at) {
+    // Windows tells each change of its view, as its connectivity hint does.
+    if (c.view && c.view(static_cast<int64_t>(at)) != c.view(static_cast<int64_t>(at) - 1)) NoteNetworkChange();
     if (at >= 120) StopRequested.store(true);
   };
   m.Run();
