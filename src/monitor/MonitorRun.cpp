@@ -47,8 +47,10 @@ class Run {
     try {
       seenChanges_ = signals_.networkChanges.load();
       // Watched from the start: a connect notice also ends the wait for a network.
-      const std::unique_ptr<NetworkWatch> watch = p_.WatchNetwork ? p_.WatchNetwork() : nullptr;
+      std::unique_ptr<NetworkWatch> watch = p_.WatchNetwork ? p_.WatchNetwork() : nullptr;
       if (!ChooseSsid()) return;
+      // The WLAN service may have started only during the wait.
+      if (!watch && p_.WatchNetwork) watch = p_.WatchNetwork();
       ChoosePingTarget();
       Announce();
       book_.RunStarts(p_.History, ssid_, target_, p_.Now());
