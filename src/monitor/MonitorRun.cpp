@@ -182,7 +182,7 @@ class Run {
       }
     }
     // Only a target that may be the router makes Windows' view matter while it answers.
-    targetMayBeGateway_ = target_ != address || target_ == s_.gatewayAddress;
+    targetMayBeGateway_ = s_.gatewayCheck && target_ == GatewayToAsk();
   }
 
   void Announce() {

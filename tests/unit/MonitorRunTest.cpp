@@ -874,6 +874,11 @@ INSTANTIATE_TEST_SUITE_P(
         RemedyRunCase{"GatewayAsTargetWithLocalAccessOnly", "", kNever, kNever, nullptr,
             [](int64_t s) { return s >= 20 && s < 100 ? WindowsView::LocalOnly : WindowsView::Internet; },
             {}, L"Internet 50-100 0", {L"インターネット切断検知", L"接続回復"},
+            L"インターネットの接続が回復しました。（切断時間 50秒、再接続 0回）"},
+        // The router's address typed as the target is the same.
+        RemedyRunCase{"TypedRouterAddressWithLocalAccessOnly", "PingAddress=127.0.0.1\r\n", kNever, kNever, nullptr,
+            [](int64_t s) { return s >= 20 && s < 100 ? WindowsView::LocalOnly : WindowsView::Internet; },
+            {}, L"Internet 50-100 0", {L"インターネット切断検知", L"接続回復"},
             L"インターネットの接続が回復しました。（切断時間 50秒、再接続 0回）"}),
     [](const ::testing::TestParamInfo<RemedyRunCase>& info) { return std::string(info.param.name); });
 // clang-format on
