@@ -150,6 +150,17 @@ void SaveOtherPage(const OtherPageValues& values, const StartupShortcutPorts& sh
   if (!values.startup && exists && shortcut.Remove) shortcut.Remove();
 }
 
+std::vector<int> PolicyLockedControls(int page) {
+  std::vector<int> ids;
+  for (const PolicyLock& lock : kPolicyLocks) {
+    if (lock.page != page || !SetByPolicy(lock.section, lock.key, lock.number)) continue;
+    for (int id : lock.controls) {
+      if (id != 0) ids.push_back(id);
+    }
+  }
+  return ids;
+}
+
 std::span<const NumberField> PageNumberFields(int page) {
   if (page == kMonitorSheetPage) return kMonitorNumberFields;
   if (page == kDetailSheetPage) return kDetailNumberFields;

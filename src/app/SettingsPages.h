@@ -160,6 +160,55 @@ using ShownPages = std::array<bool, kSheetPageCount>;
 // The number fields a page checks; none on the log and other pages.
 std::span<const NumberField> PageNumberFields(int page);
 
+// A key a policy may set and the controls of its page that show it: the page disables
+// them and shows its note while the policy sets the key (and saving leaves the key alone).
+struct PolicyLock {
+  int page;
+  const wchar_t* section;
+  const wchar_t* key;
+  bool number;                  // REG_DWORD (a number or boolean key); otherwise REG_SZ
+  std::array<int, 4> controls;  // 0: none
+};
+constexpr PolicyLock Lock(int page, const IntSetting& k, std::array<int, 4> ids) {
+  return {page, k.section, k.key, true, ids};
+}
+constexpr PolicyLock Lock(int page, const BoolSetting& k, std::array<int, 4> ids) {
+  return {page, k.section, k.key, true, ids};
+}
+constexpr PolicyLock Lock(int page, const StringSetting& k, std::array<int, 4> ids) {
+  return {page, k.section, k.key, false, ids};
+}
+inline constexpr auto kPolicyLocks = std::to_array<PolicyLock>({
+    Lock(kMonitorSheetPage, keys::TargetSSID, {IDC_SSID_LABEL, IDC_SSID}),
+    Lock(kMonitorSheetPage, keys::ReconnectInterval,
+         {IDC_RECONNECT_INTERVAL_LABEL, IDC_RECONNECT_INTERVAL, IDC_RECONNECT_INTERVAL_SPIN}),
+    Lock(kMonitorSheetPage, keys::MaxRetryCount, {IDC_MAX_RETRY_LABEL, IDC_MAX_RETRY, IDC_MAX_RETRY_SPIN}),
+    Lock(kMonitorSheetPage, keys::PingAddress, {IDC_PING_ADDRESS_LABEL, IDC_PING_ADDRESS}),
+    Lock(kMonitorSheetPage, keys::PingInterval, {IDC_PING_INTERVAL_LABEL, IDC_PING_INTERVAL, IDC_PING_INTERVAL_SPIN}),
+    Lock(kMonitorSheetPage, keys::PingTimeout, {IDC_PING_TIMEOUT_LABEL, IDC_PING_TIMEOUT, IDC_PING_TIMEOUT_SPIN}),
+    Lock(kMonitorSheetPage, keys::EnableMonitorRevival, {IDC_REVIVAL_ENABLE}),
+    Lock(kMonitorSheetPage, keys::MonitorRevivalInterval,
+         {IDC_REVIVAL_INTERVAL_LABEL, IDC_REVIVAL_INTERVAL, IDC_REVIVAL_INTERVAL_SPIN}),
+    Lock(kMonitorSheetPage, keys::NotifyOnReconnect, {IDC_NOTIFY_ON_RECONNECT}),
+    Lock(kLogSheetPage, keys::UseLog, {IDC_USE_LOG}),
+    Lock(kLogSheetPage, keys::LogProcess, {IDC_LOG_PROCESS}),
+    Lock(kLogSheetPage, keys::LogMonitor, {IDC_LOG_MONITOR}),
+    Lock(kLogSheetPage, keys::LogPing, {IDC_LOG_PING}),
+    Lock(kLogSheetPage, keys::LogNetsh, {IDC_LOG_NETSH}),
+    Lock(kLogSheetPage, keys::LogOther, {IDC_LOG_OTHER}),
+    Lock(kOtherSheetPage, keys::NotifyMode, {IDC_NOTIFY_MODE}),
+    Lock(kOtherSheetPage, keys::VoiceName, {IDC_VOICE}),
+    Lock(kOtherSheetPage, keys::VoiceVolume, {IDC_VOLUME}),
+    Lock(kDetailSheetPage, keys::FailuresBeforeReconnect,
+         {IDC_FAILURES_BEFORE_RECONNECT_LABEL, IDC_FAILURES_BEFORE_RECONNECT, IDC_FAILURES_BEFORE_RECONNECT_SPIN}),
+    Lock(kDetailSheetPage, keys::ResumeGraceSeconds, {IDC_RESUME_GRACE_LABEL, IDC_RESUME_GRACE, IDC_RESUME_GRACE_SPIN}),
+    Lock(kDetailSheetPage, keys::UseHistory, {IDC_USE_HISTORY}),
+    Lock(kDetailSheetPage, keys::EnableGatewayCheck, {IDC_GATEWAY_CHECK}),
+    Lock(kDetailSheetPage, keys::GatewayAddress, {IDC_GATEWAY_ADDRESS_LABEL, IDC_GATEWAY_ADDRESS}),
+});
+// The controls of a page that a policy locks now, and whether any is.
+std::vector<int> PolicyLockedControls(int page);
+
 // One OK or Apply. The sheet sends PSN_APPLY to every shown page, at once and in page
 // order, and stops at a page that refuses. The round's first page checks the fields of
 // every shown page before anything is written; its last page restarts the monitor once

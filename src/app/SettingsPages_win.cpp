@@ -303,14 +303,24 @@ struct PageHandlers {
   bool hasVolume;  // a trackbar whose moves change the page
 };
 
+// Keys a policy sets: their controls stay disabled whatever the page enables, and the
+// page's note says why.
+void LockPolicyControls(HWND page, int index) {
+  const std::vector<int> locked = PolicyLockedControls(index);
+  for (int id : locked) EnableWindow(GetDlgItem(page, id), FALSE);
+  ShowWindow(GetDlgItem(page, IDC_POLICY_NOTE), locked.empty() ? SW_HIDE : SW_SHOWNA);
+}
+
 template <const PageHandlers& kPage>
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       kPage.init(page, lParam);
+      LockPolicyControls(page, kPage.index);
       return TRUE;
     case WM_COMMAND:
       kPage.command(page, LOWORD(wParam), HIWORD(wParam));
+      if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == CBN_SELCHANGE) LockPolicyControls(page, kPage.index);
       return TRUE;
     case WM_HSCROLL:
       if (!kPage.hasVolume) return FALSE;

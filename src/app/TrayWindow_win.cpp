@@ -209,6 +209,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_POWERBROADCAST:
       OnPowerBroadcast(wParam);
       return TRUE;
+    case WM_SETTINGCHANGE:
+      // Group Policy tells a refresh so; the values are read at each use, the run restarts for them.
+      if (lParam != 0 && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"Policy") == 0) RestartMonitorForPolicy();
+      return 0;
     case WM_QUERYENDSESSION:
       return TRUE;  // never in the way of a sign-out or shutdown
     case WM_ENDSESSION:

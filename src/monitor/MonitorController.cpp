@@ -23,6 +23,9 @@ constexpr int64_t kNsPerMs = 1'000'000;
 constexpr int64_t kLongestWaitMs = 86'400'000;  // one day per wait round
 // How often a due revival looks again whether the run that armed it has finished.
 constexpr std::chrono::milliseconds kFinishingPoll{10};
+// A reconnect command under way at exit writes its result line before the program's last:
+// waited for this long at most (netsh may hang).
+constexpr int64_t kCommandEndWaitMs = 2000;
 
 // Made once and never destroyed, like the log writer's state: a thread still running (or
 // still joinable) when the process exits must not meet destroyed objects, and a joinable
@@ -213,6 +216,8 @@ void StopMonitorForExit() {
   // can start, and it must not outlive the objects it uses.
   while (RestartBusy.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   StopMonitor();
+  const int64_t deadline = Now() + kCommandEndWaitMs * kNsPerMs;
+  while (ReconnectCommandBusy.load() && Now() < deadline) std::this_thread::sleep_for(kFinishingPoll);
 }
 
 void StopMonitorForSessionEnd(int64_t waitMs) {
@@ -232,24 +237,37 @@ void StopMonitorForSessionEnd(int64_t waitMs) {
   WakeRun(ProcessRunSignals);
   ProcessOutageBook().EndSession(Now());
   const int64_t deadline = Now() + waitMs * kNsPerMs;
-  while (MonitorRunning.load() && Now() < deadline) std::this_thread::sleep_for(kFinishingPoll);
+  while ((MonitorRunning.load() || ReconnectCommandBusy.load()) && Now() < deadline) {
+    std::this_thread::sleep_for(kFinishingPoll);
+  }
+}
+
+namespace {
+// False when a restart is under way already.
+bool BeginRestart() {
+  bool expected = false;
+  if (!RestartBusy.compare_exchange_strong(expected, true)) return false;
+  bool started = false;
+  try {
+    NewThread(RestartBody).Detach();
+    started = true;
+  } catch (...) {
+  }
+  if (!started) {
+    RestartBusy.store(false);
+    LogError(kRestartThreadFailedMessage);
+  }
+  return true;
+}
+}  // namespace
+
+void RestartMonitorForPolicy() {
+  // A stopped monitor stays stopped; a restart under way reads the new values anyway.
+  if (MonitorRunning.load()) BeginRestart();
 }
 
 void RestartMonitor() {
-  bool expected = false;
-  if (RestartBusy.compare_exchange_strong(expected, true)) {
-    bool started = false;
-    try {
-      NewThread(RestartBody).Detach();
-      started = true;
-    } catch (...) {
-    }
-    if (!started) {
-      RestartBusy.store(false);
-      LogError(kRestartThreadFailedMessage);
-    }
-    return;
-  }
+  if (BeginRestart()) return;
   try {
     if (g_ports.NotifyUser) {
       g_ports.NotifyUser(kRestartBusyMessage, kRestartBusyTitle, NotifyKind::Error);

@@ -32,7 +32,8 @@ void StartMonitor();
 // Asks the run to stop, cancels a pending revival and waits for the monitor thread.
 void StopMonitor();
 // StopMonitor for program exit: no run starts afterwards, also not from a restart or a
-// revival already under way, and no controller thread is left running or joinable.
+// revival already under way, and no controller thread is left running or joinable. A
+// reconnect command under way gets up to 2 s to write its result before the last line.
 void StopMonitorForExit();
 // The Windows session ends and the process may be ended at any moment after: no run starts
 // any more, the running one is asked to stop, the history's open rows end now, and the
@@ -40,6 +41,9 @@ void StopMonitorForExit();
 void StopMonitorForSessionEnd(int64_t waitMs);
 // Stop and start again on a thread of its own; returns at once.
 void RestartMonitor();
+// The same after a policy refresh, only while a run goes on and quietly when a restart is
+// under way (a refresh may be broadcast more than once).
+void RestartMonitorForPolicy();
 // Arms the one-shot revival timer; false when not allowed or already armed.
 bool StartRevivalTimer(int64_t seconds);
 void CancelRevivalTimer();

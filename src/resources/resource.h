@@ -31,6 +31,8 @@
 #define MOORLINK_HOME_URL "https://github.com/moorlink"
 
 // The settings sheet's pages: monitoring, log, other, detail, and their controls.
+// Every page's note that a policy sets some of its keys (hidden until one does).
+#define IDC_POLICY_NOTE 2900
 #define IDD_PAGE_MONITOR 3000
 #define IDC_RECONNECT_GROUP 3001
 #define IDC_SSID_LABEL 3002

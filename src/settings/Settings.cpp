@@ -6,6 +6,7 @@
 #include "common/PathHelpers.h"
 #include "common/Platform.h"
 #include "common/Text.h"
+#include "settings/Policy.h"
 #include "settings/ProfileFile.h"
 #include "settings/ProfileText.h"
 
@@ -39,6 +40,7 @@ bool ComputeSettingsPath() {
 }
 
 std::wstring ReadSettingString(const std::wstring& section, const std::wstring& key, const std::wstring& defaultValue) {
+  if (std::optional<std::wstring> set = PolicyText(section, key)) return set->substr(0, kReadBufferChars - 1);
   return ProfileReadString(SettingsPath, section, key, defaultValue, kReadBufferChars);
 }
 
@@ -49,11 +51,19 @@ bool ParseSettingBool(std::wstring_view text) {
 }
 
 bool ReadSettingBool(const std::wstring& section, const std::wstring& key, bool defaultValue) {
-  return ParseSettingBool(ReadSettingString(section, key, defaultValue ? L"true" : L"false"));
+  if (const std::optional<uint32_t> set = PolicyNumber(section, key)) return *set != 0;
+  return ParseSettingBool(
+      ProfileReadString(SettingsPath, section, key, defaultValue ? L"true" : L"false", kReadBufferChars));
 }
 
 int ReadSettingInt(const std::wstring& section, const std::wstring& key, int defaultValue) {
+  if (const std::optional<uint32_t> set = PolicyNumber(section, key))
+    return static_cast<int>(std::min<uint32_t>(*set, INT_MAX));
   return ProfileReadInt(SettingsPath, section, key, defaultValue);
+}
+
+bool SetByPolicy(const std::wstring& section, const std::wstring& key, bool number) {
+  return number ? PolicyNumber(section, key).has_value() : PolicyText(section, key).has_value();
 }
 
 bool WriteSetting(const std::wstring& section, const std::wstring& key, const std::wstring& text) {
@@ -77,14 +87,17 @@ bool ReadSetting(const BoolSetting& setting) {
 std::wstring ReadSetting(const StringSetting& setting) { return ReadSettingString(setting.section, setting.key, L""); }
 
 bool WriteSetting(const IntSetting& setting, long long value) {
+  if (SetByPolicy(setting.section, setting.key, true)) return true;
   return WriteSetting(setting.section, setting.key, std::to_wstring(ClampSetting(setting, value)));
 }
 
 bool WriteSetting(const BoolSetting& setting, bool value) {
+  if (SetByPolicy(setting.section, setting.key, true)) return true;
   return WriteSetting(setting.section, setting.key, value ? L"true" : L"false");
 }
 
 bool WriteSetting(const StringSetting& setting, const std::wstring& value) {
+  if (SetByPolicy(setting.section, setting.key, false)) return true;
   return WriteSetting(setting.section, setting.key, value);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The per-user settings file and its schema. Every read goes to the file at once and
-// never fails: a missing file, section or key gives the key's default, and integers are
-// clamped to the key's range after reading. Writes return false on failure.
+// The per-user settings file and its schema. Every read goes at once to the policy values
+// (settings/Policy.h), then to the file, and never fails: a missing file, section or key
+// gives the key's default, and integers are clamped to the key's range after reading.
+// Writes return false on failure.
 #include <climits>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ std::wstring ReadSettingString(const std::wstring& section, const std::wstring& 
 bool ReadSettingBool(const std::wstring& section, const std::wstring& key, bool defaultValue);
 int ReadSettingInt(const std::wstring& section, const std::wstring& key, int defaultValue);
 bool WriteSetting(const std::wstring& section, const std::wstring& key, const std::wstring& text);
+// True when a policy sets the key (settings/Policy.h), with the type its kind of key takes:
+// a number or boolean key (number) or a text key. The settings sheet never writes such a key.
+bool SetByPolicy(const std::wstring& section, const std::wstring& key, bool number);
 
 // "1", "true", "on" and "yes" in any letter case are true; every other text is false.
 bool ParseSettingBool(std::wstring_view text);
@@ -75,7 +79,8 @@ int ClampSetting(const IntSetting& setting, long long value);
 int ReadSetting(const IntSetting& setting);
 bool ReadSetting(const BoolSetting& setting);
 std::wstring ReadSetting(const StringSetting& setting);
-// Integers are clamped before they are written.
+// Integers are clamped before they are written. A key a policy sets is left as the file
+// has it (true: the policy's value is the one in force).
 bool WriteSetting(const IntSetting& setting, long long value);
 bool WriteSetting(const BoolSetting& setting, bool value);
 bool WriteSetting(const StringSetting& setting, const std::wstring& value);

@@ -287,9 +287,9 @@ int wmain(int argc, wchar_t** argv) {
       auto ask = [&](const wchar_t* wanted, UINT message) {
         return _wcsicmp(cls.c_str(), wanted) == 0 ? static_cast<int>(SendMessageW(control, message, 0, 0)) : -1;
       };
-      std::printf("%s|enabled=%d|check=%d|pos=%d|count=%d|focus=%d\n", WideToUtf8(TextOf(control)).c_str(),
+      std::printf("%s|enabled=%d|check=%d|pos=%d|count=%d|focus=%d|visible=%d\n", WideToUtf8(TextOf(control)).c_str(),
                   IsWindowEnabled(control) ? 1 : 0, ask(L"Button", BM_GETCHECK), ask(L"msctls_trackbar32", TBM_GETPOS),
-                  ask(L"ComboBox", CB_GETCOUNT), info.hwndFocus == control ? 1 : 0);
+                  ask(L"ComboBox", CB_GETCOUNT), info.hwndFocus == control ? 1 : 0, IsWindowVisible(control) ? 1 : 0);
     }
     return 0;
   }

@@ -4,7 +4,7 @@
 # settings file, netsh missing or hanging, broken VOICEVOX libraries, a very long exe
 # folder, odd SSIDs from the Wi-Fi double, a shell restart and a sleep during an outage,
 # the end of the Windows session, a history file held by another program, an outage behind
-# the router and a disconnection the WLAN service reports.
+# the router, a disconnection the WLAN service reports and a key set by policy.
 # In every case the program must start, keep its hidden window and tray icon, write what
 # it can, show no crash dialog, and end with exit code 0 soon after the tray menu's exit
 # command.
@@ -33,8 +33,10 @@ system_netsh="$WINEPREFIX/drive_c/windows/system32/netsh.exe"
 mounts=()
 # Between cases Wine stays up (its tray too), unless a case leaves a process behind.
 kill_wine=1
+policy_key='HKCU\Software\Policies\Moorlink\AutoReconnect'
 cleanup() {
   sysctl -q -w net.ipv4.icmp_echo_ignore_all=0 || true
+  [ "${name:-}" != policy ] || "$wine" reg delete "$policy_key" /f </dev/null >/dev/null 2>&1 || true
   answer_all
   [ -z "$kill_wine" ] || "$wineserver" -k </dev/null >/dev/null 2>&1 || true
   kill_wine=
@@ -50,7 +52,7 @@ want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " ==
 cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
   netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
   shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage outages-told
-  session-end history-held internet-side wlan-disconnect"
+  session-end history-held internet-side wlan-disconnect policy"
 for c in ${MOORLINK_MATRIX_CASES:-}; do
   [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
 done
@@ -523,6 +525,33 @@ if want wlan-disconnect; then
   [ "$delay" -ge 0 ] && [ "$delay" -le 1000 ] || fail "$name: the first ping came ${delay} ms after the notice"
   [ "$(count '[Ping][成功]')" = 2 ] || fail "$name: more pings than the notice's: $(count '[Ping][成功]')"
   no_other_errors
+  finish
+fi
+
+# A ping target set by policy wins over the settings file: the run pings it, the sheet
+# shows its field disabled with the note, and its OK leaves the file's value.
+if want policy; then
+  begin policy
+  standard_ini
+  "$wine" reg add "$policy_key" /v PingAddress /t REG_SZ /d 127.0.0.2 /f </dev/null >/dev/null 2>&1 ||
+    fail "$name: reg add failed"
+  launch
+  settle blue
+  wait_for 20 "a ping to the policy's target" has_at_least '[Ping][成功]127.0.0.2 からの応答' 1
+  ! has_at_least '[Ping][成功]127.0.0.1 からの応答' 1 || fail "$name: the file's target was pinged"
+  drive command 40004
+  drive wait '#32770' "$sheet" 10000 || fail "$name: no settings sheet"
+  state=$(drive state "$sheet" 3014) note=$(drive state "$sheet" 2900)
+  [[ "|$state|" == *"|127.0.0.2|enabled=0|"* ]] || fail "$name: the address field: $state"
+  [[ "|$note|" == *"|visible=1|"* ]] || fail "$name: the note: $note"
+  [[ "|$(drive state "$sheet" 3016)|" == *"|enabled=1|"* ]] || fail "$name: a field no policy sets is disabled"
+  shot "$name-sheet"
+  drive click "$sheet" 1
+  drive gone '#32770' "$sheet" 10000 || fail "$name: the settings sheet stayed open after OK"
+  iconv -f UTF-16LE -t UTF-8 "$ini" | tr -d '\r' | grep -q -x 'PingAddress=127.0.0.1' ||
+    fail "$name: the file's PingAddress changed: $(iconv -f UTF-16LE -t UTF-8 "$ini" | grep PingAddress)"
+  "$wine" reg delete "$policy_key" /f </dev/null >/dev/null 2>&1 || true
+  no_other_errors '[Other][エラー]音声機能を初期化できません。'  # the sheet's voice list: Wine has no media player
   finish
 fi
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/SettingsPages.h"
+#include "settings/Policy.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -216,6 +217,19 @@ TEST(SettingsSheet, RestartsOnceAfterTheRound) {
   }
   EXPECT_TRUE(ApplyRound::Begins(1, {false, true, false, true}));
   EXPECT_FALSE(ApplyRound::Begins(3, {false, true, false, true}));
+}
+
+// A key a policy sets locks its controls on its own page only, with the type it takes.
+TEST(SettingsPages, PolicyLocksTheControlsOfTheKeysItSets) {
+  SetPolicyReaderForTesting([](PolicyScope scope, const std::wstring&, const std::wstring& key) {
+    if (scope == PolicyScope::User && key == L"PingInterval") return std::optional<PolicyValue>({true, 5, L""});
+    if (key == L"GatewayAddress") return std::optional<PolicyValue>({true, 1, L""});  // a number: no policy
+    return std::optional<PolicyValue>();
+  });
+  EXPECT_EQ(PolicyLockedControls(kMonitorSheetPage),
+            (std::vector<int>{IDC_PING_INTERVAL_LABEL, IDC_PING_INTERVAL, IDC_PING_INTERVAL_SPIN}));
+  EXPECT_TRUE(PolicyLockedControls(kDetailSheetPage).empty());
+  SetPolicyReaderForTesting(nullptr);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "common/Platform.h"
 #include "common/Text.h"
+#include "settings/Policy.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -207,6 +208,59 @@ TEST(SettingsTest, EmptySettingsPathReadsDefaultsAndWritesNothing) {
   EXPECT_TRUE(LogOther());
   EXPECT_FALSE(WriteSetting(keys::PingTimeout, 100));
   SettingsPath = saved;
+}
+
+// A policy value wins over the settings file, the machine's over the user's; a value of
+// the wrong type is none; the key's clamp applies to it as to the file's.
+TEST(SettingsTest, PolicyWinsOverTheFileAndTheMachineOverTheUser) {
+  struct Stored {
+    std::optional<PolicyValue> machine, user;
+  };
+  auto number = [](uint32_t n) { return PolicyValue{true, n, L""}; };
+  auto text = [](const wchar_t* t) { return PolicyValue{false, 0, t}; };
+  const struct {
+    const char* name;
+    const wchar_t* key;
+    Stored stored;
+    std::wstring expected;  // as the getter gives it
+    bool set;
+  } cases[] = {
+      {"file only", L"PingInterval", {}, L"30", false},
+      {"user over file", L"PingInterval", {std::nullopt, number(20)}, L"20", true},
+      {"machine over user", L"PingInterval", {number(15), number(20)}, L"15", true},
+      {"clamped like the file", L"PingInterval", {number(0xFFFFFFFF), std::nullopt}, L"3600", true},
+      {"clamped below", L"PingTimeout", {number(1), std::nullopt}, L"10", true},
+      {"text for a number is none", L"PingInterval", {text(L"5"), number(20)}, L"20", true},
+      {"text key", L"PingAddress", {text(L"127.0.0.5"), text(L"127.0.0.6")}, L"127.0.0.5", true},
+      {"number for a text key is none", L"PingAddress", {number(1), std::nullopt}, L"127.0.0.9", false},
+      {"boolean 0 over the file's true", L"NotifyOnReconnect", {number(0), std::nullopt}, L"0", true},
+      {"boolean nonzero", L"EnableGatewayCheck", {std::nullopt, number(1)}, L"1", true},
+  };
+  ScopedSettingsFile file(
+      "[AutoReconnect]\r\nPingInterval=30\r\nPingAddress=127.0.0.9\r\nNotifyOnReconnect=true\r\n"
+      "EnableGatewayCheck=false\r\n");
+  for (const auto& c : cases) {
+    SetPolicyReaderForTesting([&c](PolicyScope scope, const std::wstring& section, const std::wstring& key) {
+      if (section != L"AutoReconnect" || key != c.key) return std::optional<PolicyValue>();
+      return scope == PolicyScope::Machine ? c.stored.machine : c.stored.user;
+    });
+    const std::wstring key = c.key;
+    std::wstring got;
+    if (key == L"PingInterval") got = std::to_wstring(PingInterval());
+    if (key == L"PingTimeout") got = std::to_wstring(PingTimeout());
+    if (key == L"PingAddress") got = PingAddress();
+    if (key == L"NotifyOnReconnect") got = NotifyOnReconnect() ? L"1" : L"0";
+    if (key == L"EnableGatewayCheck") got = EnableGatewayCheck() ? L"1" : L"0";
+    EXPECT_EQ(got, c.expected) << c.name;
+    EXPECT_EQ(SetByPolicy(L"AutoReconnect", key, key != L"PingAddress"), c.set) << c.name;
+  }
+  // The sheet's write of a key the policy sets leaves the file's value.
+  SetPolicyReaderForTesting([](PolicyScope, const std::wstring&, const std::wstring& key) {
+    return key == L"PingInterval" ? std::optional<PolicyValue>(PolicyValue{true, 15, L""}) : std::nullopt;
+  });
+  EXPECT_TRUE(WriteSetting(keys::PingInterval, 99));
+  SetPolicyReaderForTesting(nullptr);
+  EXPECT_EQ(PingInterval(), 30);
 }
 
 }  // namespace
