@@ -168,12 +168,14 @@ struct PolicyLock {
   const wchar_t* key;
   bool number;                  // REG_DWORD (a number or boolean key); otherwise REG_SZ
   std::array<int, 4> controls;  // 0: none
+  bool boolean = false;
+  int min = 0, max = 0;  // a number key's range
 };
 constexpr PolicyLock Lock(int page, const IntSetting& k, std::array<int, 4> ids) {
-  return {page, k.section, k.key, true, ids};
+  return {page, k.section, k.key, true, ids, false, k.min, k.max};
 }
 constexpr PolicyLock Lock(int page, const BoolSetting& k, std::array<int, 4> ids) {
-  return {page, k.section, k.key, true, ids};
+  return {page, k.section, k.key, true, ids, true};
 }
 constexpr PolicyLock Lock(int page, const StringSetting& k, std::array<int, 4> ids) {
   return {page, k.section, k.key, false, ids};

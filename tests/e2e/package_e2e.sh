@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The release package as a user meets it: scripts/package builds the zip, which must hold
-# exactly Moorlink.exe, Readme.txt and LICENSE.txt in one folder Moorlink/ (so that
+# exactly Moorlink.exe, Readme.txt, LICENSE.txt and the policy templates (policies/) in one
+# folder Moorlink/ (so that
 # unzipping never scatters them); unzipped into C:\ of a fresh Wine prefix it starts, shows its tray icon, creates its settings file (saved from
 # the settings sheet) and its log beside the exe, and ends with exit code 0 from the tray
 # menu. No Wi-Fi here, so nothing is pinged.
@@ -17,10 +18,13 @@ if [ -z "${MOORLINK_IN_NETNS:-}" ]; then
 fi
 ip link set lo up
 
-listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-[ "$listing" = "Moorlink/ Moorlink/LICENSE.txt Moorlink/Moorlink.exe Moorlink/Readme.txt " ] ||
-  [ "$listing" = "Moorlink/LICENSE.txt Moorlink/Moorlink.exe Moorlink/Readme.txt " ] ||
+# Folders' own entries are left out: zip tools differ in writing them.
+listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
+[ "$listing" = "Moorlink/LICENSE.txt Moorlink/Moorlink.exe Moorlink/Readme.txt Moorlink/policies/Moorlink.admx \
+Moorlink/policies/en-US/Moorlink.adml Moorlink/policies/ja-JP/Moorlink.adml " ] ||
   { echo "FAIL: the zip holds: $listing"; exit 1; }
+cmp <(unzip -p "$zip" Moorlink/policies/Moorlink.admx) "$source/policies/Moorlink.admx" ||
+  { echo "FAIL: the zip's ADMX differs"; exit 1; }
 
 rm -rf "$prefix"
 source "$(dirname "$0")/wine_prefix.sh" "$prefix"
