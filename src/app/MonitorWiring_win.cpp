@@ -47,6 +47,9 @@ MonitorPorts SystemMonitorPorts(ShellPorts shell) {
   p.NotifyUser = std::move(shell.NotifyUser);
   p.NotifyUserWithLink = std::move(shell.NotifyUserWithLink);
   p.WriteLog = WriteLog;
+  p.ReportEvent = [](EventId id, NotifyKind level, std::wstring message, std::vector<std::wstring> facts) {
+    ReportNotableEvent(id, level, std::move(message), std::move(facts));
+  };
   p.StartRevivalTimer = StartRevivalTimer;
   p.NotifyOnReconnect = ReadNotifyOnReconnect;
   p.RevivalSeconds = ReadRevivalSeconds;

@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "app/AppTexts.h"
+#include "log/EventLog.h"
 
 namespace moorlink {
 
@@ -37,6 +38,8 @@ std::wstring RangeMessage(const NumberField& field) {
 }
 
 void TellSaveFailed(const NotifyUserFn& notifyUser) {
+  ReportNotableEvent(EventId::SettingsSaveFailed, NotifyKind::Error,
+                     std::wstring(kSettingsSaveFailedMessage) + kPathBelowMessage + SettingsPath, {SettingsPath});
   if (notifyUser) {
     notifyUser(std::wstring(kSettingsSaveFailedMessage) + kPathBelowMessage + SettingsPath, kSettingsSaveFailedTitle,
                NotifyKind::Error);

@@ -198,6 +198,7 @@ inline constexpr auto kPolicyLocks = std::to_array<PolicyLock>({
     Lock(kLogSheetPage, keys::LogPing, {IDC_LOG_PING}),
     Lock(kLogSheetPage, keys::LogNetsh, {IDC_LOG_NETSH}),
     Lock(kLogSheetPage, keys::LogOther, {IDC_LOG_OTHER}),
+    Lock(kLogSheetPage, keys::UseEventLog, {}),  // no control: an administrator's key
     Lock(kOtherSheetPage, keys::NotifyMode, {IDC_NOTIFY_MODE}),
     Lock(kOtherSheetPage, keys::VoiceName, {IDC_VOICE}),
     Lock(kOtherSheetPage, keys::VoiceVolume, {IDC_VOLUME}),

@@ -19,6 +19,7 @@
 #include "common/Product.h"
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
+#include "log/EventLog.h"
 #include "log/History.h"
 #include "log/LogTexts.h"
 #include "log/LogWriter.h"
@@ -69,6 +70,7 @@ LRESULT OnCreate(HWND window) {
   WireNotifications(g_speech);
   // Rows that cannot be written wait in the history; the user learns why the file lags.
   SetHistoryWriteFailureListener([](const std::wstring& path) {
+    ReportNotableEvent(EventId::HistoryWriteFailed, NotifyKind::Warning, kHistoryWriteFailedNoticeLead + path, {path});
     NotifyUser(kHistoryWriteFailedNoticeLead + path, kHistoryWriteFailedNoticeTitle, NotifyKind::Warning);
   });
   g_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");

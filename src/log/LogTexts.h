@@ -8,6 +8,7 @@ namespace moorlink {
 inline constexpr const wchar_t kErrorTitle[] = L"エラー";
 
 // A history write failed; the file's path follows.
+inline constexpr const wchar_t kEventLogFailedMessage[] = L"Windowsのイベントログに書き込めませんでした。";
 inline constexpr const wchar_t kHistoryWriteFailedLead[] = L"接続履歴ファイルに書き込めませんでした。";
 
 // A duration's units, as in "2分13秒"; nothing at all is "0秒".

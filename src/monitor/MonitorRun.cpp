@@ -10,6 +10,7 @@
 #include "log/LogTexts.h"
 #include "log/LogWriter.h"
 #include "monitor/MonitorTexts.h"
+#include "monitor/ReconnectCommand.h"
 
 namespace moorlink {
 
@@ -78,6 +79,7 @@ class Run {
     p_.SetTrayIcon(kIconStopped);
     p_.NotifyUser(kNoSsidMessage + (why.empty() ? why : L"\n" + why), kNoSsidTitle, NotifyKind::Error);
     p_.WriteLog(LogCategory::Monitor, kErrorTitle, kNoSsidLogLead + why);
+    Tell(EventId::StartFailed, NotifyKind::Error, kNoSsidLogLead + why, {CauseText(cause)});
     if (!waits) return false;
     p_.SetTrayTip(std::wstring(kWifiWaitTipLead) + kProductTitle);
     for (;;) {
@@ -167,6 +169,16 @@ class Run {
       p_.NotifyUser(message, title, NotifyKind::Warning);
     }
     p_.WriteLog(LogCategory::Monitor, title, message);
+    Tell(EventId::LocationAccessMissing, NotifyKind::Warning, message);
+  }
+
+  // The notable events also go to the Windows Event Log, with their facts apart.
+  void Tell(EventId id, NotifyKind level, std::wstring message, std::vector<std::wstring> facts = {}) const {
+    if (p_.ReportEvent) p_.ReportEvent(id, level, std::move(message), std::move(facts));
+  }
+
+  static std::wstring KindFact(OutageKind kind) {
+    return kind == OutageKind::Internet ? L"インターネット" : kind == OutageKind::SignIn ? L"サインイン" : L"Wi-Fi";
   }
 
   void ChoosePingTarget() {
@@ -190,6 +202,7 @@ class Run {
     p_.SetTrayIcon(kIconMonitoring);
     p_.NotifyUser(ssidMessage_ + L"\n" + pingNote_, runTitle_, NotifyKind::Info);
     p_.WriteLog(LogCategory::Monitor, runTitle_, ssidMessage_ + pingNote_);
+    Tell(EventId::MonitoringStarted, NotifyKind::Info, ssidMessage_ + pingNote_, {ssid_, target_});
     TellLocationAccess();
     // A run started just after a wake (by the revival timer, say) still owes the grace.
     seenResume_ = signals_.lastResumeNs.load();
@@ -379,10 +392,14 @@ class Run {
         p_.NotifyUser(kSignInMessage, kSignInTitle, NotifyKind::Warning);
       }
       p_.WriteLog(LogCategory::Monitor, kSignInTitle, kSignInLogMessage);
+      Tell(EventId::InternetOutage, NotifyKind::Warning, kSignInLogMessage,
+           {ssid_, target_, KindFact(OutageKind::SignIn)});
       return;
     }
     if (p_.NotifyOnReconnect()) p_.NotifyUser(kInternetOutageMessage, kInternetOutageTitle, NotifyKind::Warning);
     p_.WriteLog(LogCategory::Monitor, kInternetOutageTitle, kInternetOutageLogMessage);
+    Tell(EventId::InternetOutage, NotifyKind::Warning, kInternetOutageLogMessage,
+         {ssid_, target_, KindFact(OutageKind::Internet)});
   }
 
   void LeaveInternetSide() {
@@ -400,6 +417,7 @@ class Run {
       p_.NotifyUser(kOutageNoticeMessage, kOutageNoticeTitle, NotifyKind::Warning);
     }
     p_.WriteLog(LogCategory::Monitor, kOutageLogTitle, kOutageLogMessage);
+    Tell(EventId::OutageDetected, NotifyKind::Warning, kOutageLogMessage, {ssid_, target_});
     announced_ = true;
     book_.OutageBegins(t);
   }
@@ -432,6 +450,8 @@ class Run {
     ++retryCount_;
     lastReconnectTime_ = t;
     book_.CommandLaunched();
+    Tell(EventId::ReconnectLaunched, NotifyKind::Info, ReconnectCommandLine(ssid_),
+         {ssid_, std::to_wstring(retryCount_)});
   }
 
   void TellRecovery() {
@@ -444,6 +464,8 @@ class Run {
     const std::wstring text = lead + DurationText(outage->seconds) + kRecoveredReconnects +
                               std::to_wstring(outage->reconnects) + kRecoveredTail;
     p_.WriteLog(LogCategory::Monitor, kRecoveredTitle, text);
+    Tell(EventId::Recovered, NotifyKind::Info, text,
+         {ssid_, std::to_wstring(outage->seconds), std::to_wstring(outage->reconnects), KindFact(outage->kind)});
     if (p_.NotifyOnReconnect()) p_.NotifyUser(text, kRecoveredTitle, NotifyKind::Info);
   }
 
@@ -527,6 +549,7 @@ class Run {
       const std::wstring text = kRadioOffMessage;
       p_.NotifyUser(text, kRadioOffTitle, NotifyKind::Warning);
       p_.WriteLog(LogCategory::Monitor, kRadioOffTitle, text);
+      Tell(EventId::WifiOff, NotifyKind::Warning, text, {ssid_});
     }
     return true;
   }
@@ -551,11 +574,13 @@ class Run {
       p_.WriteLog(LogCategory::Monitor, kStoppedByUserTitle, kStoppedByUserMessage);
       return;
     }
+    Tell(EventId::RetryLimitStop, NotifyKind::Error, kRetryLimitLogMessage, {ssid_, std::to_wstring(retryCount_)});
     if (const int n = p_.RevivalSeconds(); n > 0) {
       p_.StartRevivalTimer(n);
       const std::wstring text = kRevivalLead + std::to_wstring(n) + kRevivalTail;
       p_.NotifyUser(text, kRevivalTitle, NotifyKind::Error);
       p_.WriteLog(LogCategory::Monitor, kRevivalTitle, text);
+      Tell(EventId::Revival, NotifyKind::Error, text, {std::to_wstring(n)});
       p_.SetTrayTip(std::wstring(kRevivalTipLead) + kProductTitle);
     } else {
       p_.NotifyUser(kRetryLimitMessage, kRetryLimitTitle, NotifyKind::Error);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "log/EventLog.h"
 #include "log/History.h"
 #include "log/LogCategory.h"
 #include "monitor/MonitorSettings.h"
@@ -90,6 +91,8 @@ struct MonitorPorts {
   std::function<void(const std::wstring& message, const std::wstring& title, NotifyKind kind, const std::wstring& link)>
       NotifyUserWithLink;
   LogWriterFunction WriteLog;
+  // Optional: the notable events for the Windows Event Log (ReportNotableEvent).
+  std::function<void(EventId id, NotifyKind level, std::wstring message, std::vector<std::wstring> facts)> ReportEvent;
   std::function<bool(int64_t seconds)> StartRevivalTimer;
   // The keys read when they are needed (absent: the settings file's).
   std::function<bool()> NotifyOnReconnect;

@@ -56,18 +56,25 @@ void LogConnectionReport(ConnectionWatch& watch, const std::wstring& ssid, uint6
     const ConnectionReport report = watch.WaitForReport(std::clamp(left, std::chrono::milliseconds(0), kReportSlice));
     if (g_reportGeneration.load() != generation) return;
     switch (report.kind) {
-      case ConnectionReport::Kind::Completed:
-        WriteLog(LogCategory::Netsh, kConnectedTitle, kConnectedLead + ssid + kConnectedTail);
+      case ConnectionReport::Kind::Completed: {
+        const std::wstring text = kConnectedLead + ssid + kConnectedTail;
+        WriteLog(LogCategory::Netsh, kConnectedTitle, text);
+        ReportNotableEvent(EventId::ReconnectReported, NotifyKind::Info, text, {ssid, kConnectedTitle});
         return;
-      case ConnectionReport::Kind::Failed:
-        WriteLog(LogCategory::Netsh, kConnectFailedTitle,
-                 kConnectFailedLead + ssid + kConnectFailedTail + report.reason);
+      }
+      case ConnectionReport::Kind::Failed: {
+        const std::wstring text = kConnectFailedLead + ssid + kConnectFailedTail + report.reason;
+        WriteLog(LogCategory::Netsh, kConnectFailedTitle, text);
+        ReportNotableEvent(EventId::ReconnectReported, NotifyKind::Warning, text, {ssid, kConnectFailedTitle});
         return;
+      }
       case ConnectionReport::Kind::None:
         break;
     }
     if (left <= std::chrono::milliseconds(0)) {
       WriteLog(LogCategory::Netsh, kConnectUnknownTitle, kConnectUnknownMessage);
+      ReportNotableEvent(EventId::ReconnectReported, NotifyKind::Info, kConnectUnknownMessage,
+                         {ssid, kConnectUnknownTitle});
       return;
     }
   }

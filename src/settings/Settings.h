@@ -65,6 +65,8 @@ inline constexpr BoolSetting EnableGatewayCheck{L"AutoReconnect", L"EnableGatewa
 inline constexpr StringSetting GatewayAddress{L"AutoReconnect", L"GatewayAddress"};
 inline constexpr BoolSetting UseHistory{L"History", L"UseHistory", true};
 inline constexpr BoolSetting UseLog{L"Log", L"UseLog", false};
+// The notable events also go to the Windows Event Log (log/EventLog.h).
+inline constexpr BoolSetting UseEventLog{L"Log", L"UseEventLog", false};
 inline constexpr BoolSetting LogProcess{L"Log", L"LogProcess", true};
 inline constexpr BoolSetting LogMonitor{L"Log", L"LogMonitor", true};
 inline constexpr BoolSetting LogPing{L"Log", L"LogPing", true};
@@ -101,6 +103,7 @@ inline bool EnableGatewayCheck() { return ReadSetting(keys::EnableGatewayCheck);
 inline std::wstring GatewayAddress() { return ReadSetting(keys::GatewayAddress); }
 inline bool UseHistory() { return ReadSetting(keys::UseHistory); }
 inline bool UseLog() { return ReadSetting(keys::UseLog); }
+inline bool UseEventLog() { return ReadSetting(keys::UseEventLog); }
 inline bool LogProcess() { return ReadSetting(keys::LogProcess); }
 inline bool LogMonitor() { return ReadSetting(keys::LogMonitor); }
 inline bool LogPing() { return ReadSetting(keys::LogPing); }

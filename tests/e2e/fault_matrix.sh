@@ -34,9 +34,11 @@ mounts=()
 # Between cases Wine stays up (its tray too), unless a case leaves a process behind.
 kill_wine=1
 policy_key='HKCU\Software\Policies\Moorlink\AutoReconnect'
+event_key='HKCU\Software\Policies\Moorlink\Log'
 cleanup() {
   sysctl -q -w net.ipv4.icmp_echo_ignore_all=0 || true
   [ "${name:-}" != policy ] || "$wine" reg delete "$policy_key" /f </dev/null >/dev/null 2>&1 || true
+  [ "${name:-}" != event-log ] || "$wine" reg delete "$event_key" /f </dev/null >/dev/null 2>&1 || true
   answer_all
   [ -z "$kill_wine" ] || "$wineserver" -k </dev/null >/dev/null 2>&1 || true
   kill_wine=
@@ -52,7 +54,7 @@ want() { [ -z "${MOORLINK_MATRIX_CASES:-}" ] || [[ " $MOORLINK_MATRIX_CASES " ==
 cases="log-folder-readonly log-folder-is-file ini-readonly ini-is-folder ini-garbage netsh-missing
   netsh-hangs voicevox-not-dll voicevox-missing-export long-folder ssid-not-utf8 ssid-hostile
   shell-restart-outage sleep-during-outage location-denied wlan-not-ready radio-off-outage outages-told
-  session-end history-held internet-side wlan-disconnect policy"
+  session-end history-held internet-side wlan-disconnect policy event-log"
 for c in ${MOORLINK_MATRIX_CASES:-}; do
   [[ " $(echo $cases) " == *" $c "* ]] || { echo "FAIL: no case named $c (cases: $(echo $cases))"; exit 1; }
 done
@@ -131,6 +133,19 @@ no_other_errors() {
 # The history file's rows, without the BOM and the CRs.
 history_rows() { tail -c +4 "$work/${user}_history.csv" | tr -d '\r'; }
 hex() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n'; }
+# TEXT as Wine's debug channels print a wide string: printable ASCII as is, the rest \xxxx.
+wine_text() {
+  local units i out=""
+  units=$(printf '%s' "$1" | iconv -f UTF-8 -t UTF-16BE | od -An -tx1 -v | tr -d ' \n')
+  for ((i = 0; i < ${#units}; i += 4)); do
+    if [ "${units:i:2}" = 00 ] && ((16#${units:i+2:2} >= 32 && 16#${units:i+2:2} < 127)); then
+      out+=$(printf "\\x${units:i+2:2}")
+    else
+      out+="\\${units:i:4}"
+    fi
+  done
+  printf '%s' "$out"
+}
 ini_md5() { md5sum <"$ini"; }
 sheet='設定 - Moorlink'
 # The settings sheet's OK on its first page: every monitoring key is written.
@@ -552,6 +567,30 @@ if want policy; then
     fail "$name: the file's PingAddress changed: $(iconv -f UTF-16LE -t UTF-8 "$ini" | grep PingAddress)"
   "$wine" reg delete "$policy_key" /f </dev/null >/dev/null 2>&1 || true
   no_other_errors '[Other][エラー]音声機能を初期化できません。'  # the sheet's voice list: Wine has no media player
+  finish
+fi
+
+# With UseEventLog on by policy, an outage's and its recovery's events reach the Event Log
+# with their strings (Wine's ReportEventW prints them on its eventlog channel).
+if want event-log; then
+  begin event-log
+  standard_ini
+  "$wine" reg add "$event_key" /v UseEventLog /t REG_DWORD /d 1 /f </dev/null >/dev/null 2>&1 || fail "$name: reg add failed"
+  WINEDEBUG=+eventlog launch
+  settle blue
+  outage
+  wait_for 20 "the outage" has_at_least '[Monitor][切断検知]' 1
+  sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
+  wait_for 20 "the recovery" has_at_least '[Monitor][接続回復]' 1
+  events=$(grep -a ':eventlog:ReportEventW ' "$work/moorlink.out" | cut -d: -f2- || true)
+  # The message, then the facts, each as its own string at the level of its notice.
+  outage_event="warn:eventlog:ReportEventW L\"$(wine_text 'Wi-Fiの切断を検知。再接続処理に移行。')\""
+  grep -A2 -x -F "$outage_event" <<<"$events" | tr '\n' '|' |
+    grep -q -F 'warn:eventlog:ReportEventW L"Home"|warn:eventlog:ReportEventW L"127.0.0.1"|' ||
+    fail "$name: no outage event with its facts in: $events"
+  grep -A4 -F "trace:eventlog:ReportEventW L\"$(wine_text 'Wi-Fiの接続が回復しました。')" <<<"$events" |
+    tail -n 1 | grep -q -x -F 'trace:eventlog:ReportEventW L"Wi-Fi"' || fail "$name: no recovery event in: $events"
+  no_other_errors
   finish
 fi
 

@@ -121,6 +121,10 @@ MonitorPorts FakeMonitor::Ports() {
     logs.push_back({category, title, message});
     endedAt = Seconds();
   };
+  p.ReportEvent = [this](EventId id, NotifyKind level, std::wstring message, std::vector<std::wstring> facts) {
+    facts.insert(facts.begin(), std::move(message));
+    events.push_back({id, level, std::move(facts)});
+  };
   p.StartRevivalTimer = [this](int64_t seconds) {
     order.push_back(L"revival");
     revivalTimers.push_back(seconds);

@@ -78,6 +78,7 @@ class FakeMonitor {
   std::vector<std::wstring> tips;
   std::vector<LoggedLine> logs;
   std::vector<Notification> notifications;
+  std::vector<NotableEvent> events;  // for the Event Log
   std::vector<int64_t> revivalTimers;
   std::vector<OutageRecord> outages;  // rows recorded; wall time is 1'800'000'000 + seconds since T
   std::vector<MonitoredSpan> spans;

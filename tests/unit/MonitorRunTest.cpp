@@ -575,6 +575,33 @@ TEST(MonitorRunTest, SleepsUntilDueAndWakesOnAReportedChange) {
   EXPECT_THAT(Times(m.pings), ElementsAre(12));
 }
 
+// The notable events for the Event Log: each with its level, the logged text first and
+// the facts apart, so that a collector need not parse the text.
+TEST(MonitorRunTest, NotableEventsCarryTheirFacts) {
+  FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=0\r\n"));
+  m.profiles = {L"Home"};
+  m.answers = [](int64_t s) { return s < 10 || s >= 20; };
+  m.afterSleep = [](double at) {
+    if (at >= 30) StopRequested.store(true);
+  };
+  m.Run();
+  std::vector<EventId> ids;
+  for (const NotableEvent& e : m.events) ids.push_back(e.id);
+  std::vector<EventId> expected{EventId::MonitoringStarted, EventId::OutageDetected};
+  expected.insert(expected.end(), m.launches.size(), EventId::ReconnectLaunched);
+  expected.push_back(EventId::Recovered);
+  ASSERT_EQ(ids, expected);
+  EXPECT_EQ(m.events[0].strings, (std::vector<std::wstring>{m.logs[1].message, L"Home", L"127.0.0.1"}));
+  EXPECT_EQ(m.events[1].level, NotifyKind::Warning);
+  EXPECT_EQ(m.events[2].strings.back(), L"1");  // the first command of the outage
+  const NotableEvent& recovered = m.events.back();
+  EXPECT_EQ(recovered.strings[0], m.logs.at(m.logs.size() - 3).message);
+  EXPECT_EQ(recovered.strings[1], L"Home");
+  EXPECT_NE(recovered.strings[0].find(L"切断時間 " + recovered.strings[2] + L"秒"), std::wstring::npos);
+  EXPECT_EQ(recovered.strings[3], std::to_wstring(m.launches.size()));
+  EXPECT_EQ(recovered.strings[4], L"Wi-Fi");
+}
+
 // Radio off: nothing launched or counted, told once; radio back: announced and answered.
 TEST(MonitorRunTest, RadioOffLaunchesNothing) {
   FakeMonitor m(Ini("TargetSSID=Home\r\nPingAddress=127.0.0.1\r\nMaxRetryCount=2\r\nEnableMonitorRevival=0\r\n"));
