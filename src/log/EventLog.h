@@ -18,15 +18,15 @@ namespace moorlink {
 
 // Stable: collectors filter on these numbers (the table in README and Readme.txt).
 enum class EventId : uint16_t {
-  MonitoringStarted = 1000,   // SSID, target
-  OutageDetected = 1001,      // SSID, target
-  ReconnectLaunched = 1002,   // SSID, the command's number in this outage
-  ReconnectReported = 1003,   // SSID, Windows' report
-  Recovered = 1004,           // SSID, seconds, reconnects, kind
-  InternetOutage = 1005,      // SSID, target, kind
-  RetryLimitStop = 1006,      // SSID, reconnects
-  Revival = 1007,             // seconds until the restart
-  StartFailed = 1008,         // the cause
+  MonitoringStarted = 1000,  // SSID, target
+  OutageDetected = 1001,     // SSID, target
+  ReconnectLaunched = 1002,  // SSID, the command's number in this outage
+  ReconnectReported = 1003,  // SSID, Windows' report
+  Recovered = 1004,          // SSID, seconds, reconnects, kind
+  InternetOutage = 1005,     // SSID, target, kind
+  RetryLimitStop = 1006,     // SSID, reconnects
+  Revival = 1007,            // seconds until the restart
+  StartFailed = 1008,        // the cause
   LocationAccessMissing = 1009,
   WifiOff = 1010,
   SettingsSaveFailed = 1011,  // the settings file's path

@@ -1,7 +1,6 @@
-#include "log/EventLog.h"
-
 #include <gtest/gtest.h>
 
+#include "log/EventLog.h"
 #include "support/TempDir.h"
 
 namespace moorlink::test {
