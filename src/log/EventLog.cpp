@@ -46,7 +46,6 @@ void WriterBody() noexcept {
       writer = q.writer;
     }
     try {
-      if (!UseEventLog()) continue;
       const bool written = writer ? writer(event) : WriteSystemEvent(event);
       // One line per failing streak: a log that cannot be written must not fill the other.
       if (!written && !failing) WriteLog(LogCategory::Other, kErrorTitle, kEventLogFailedMessage);
@@ -60,6 +59,8 @@ void WriterBody() noexcept {
 
 void ReportNotableEvent(EventId id, NotifyKind level, std::wstring message, std::vector<std::wstring> facts) {
   try {
+    // Read here, as every setting is read by its user: the writer thread reads no settings.
+    if (!UseEventLog()) return;
     NotableEvent event{id, level, {std::move(message)}};
     for (std::wstring& fact : facts) event.strings.push_back(std::move(fact));
     EventQueue& q = Queue();
