@@ -478,6 +478,11 @@ std::wstring ComposeHistoryPath(const std::wstring& settingsPath) {
 
 std::string HistoryHeaderLine() { return std::string(kHeader) + "\r\n"; }
 
+std::wstring OutageKindText(OutageKind kind) {
+  const size_t index = static_cast<size_t>(kind) < std::size(kOutageKindTexts) ? static_cast<size_t>(kind) : 0;
+  return Utf8ToWide(kOutageKindTexts[index]);
+}
+
 std::string FormatHistoryRow(const OutageRecord& outage) {
   const size_t how = static_cast<size_t>(outage.how) < std::size(kEndTexts) ? static_cast<size_t>(outage.how) : 0;
   const size_t kind =

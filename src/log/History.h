@@ -33,6 +33,8 @@ enum class OutageEnd { Recovered, Stopped, ProgramExit, Sleep, SessionEnd };
 // behind a router that still answered (no reconnect helps), or a network that wants a
 // sign-in first (a captive portal).
 enum class OutageKind { WiFi, Internet, SignIn };
+// The kind as the history file's 種類 column names it: Wi-Fi, インターネット, サインイン.
+std::wstring OutageKindText(OutageKind kind);
 
 struct OutageRecord {
   WallSeconds start = 0;

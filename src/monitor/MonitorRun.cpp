@@ -177,10 +177,6 @@ class Run {
     if (p_.ReportEvent) p_.ReportEvent(id, level, std::move(message), std::move(facts));
   }
 
-  static std::wstring KindFact(OutageKind kind) {
-    return kind == OutageKind::Internet ? L"インターネット" : kind == OutageKind::SignIn ? L"サインイン" : L"Wi-Fi";
-  }
-
   void ChoosePingTarget() {
     const std::wstring& address = s_.pingAddress;
     target_ = address;
@@ -393,13 +389,13 @@ class Run {
       }
       p_.WriteLog(LogCategory::Monitor, kSignInTitle, kSignInLogMessage);
       Tell(EventId::InternetOutage, NotifyKind::Warning, kSignInLogMessage,
-           {ssid_, target_, KindFact(OutageKind::SignIn)});
+           {ssid_, target_, OutageKindText(OutageKind::SignIn)});
       return;
     }
     if (p_.NotifyOnReconnect()) p_.NotifyUser(kInternetOutageMessage, kInternetOutageTitle, NotifyKind::Warning);
     p_.WriteLog(LogCategory::Monitor, kInternetOutageTitle, kInternetOutageLogMessage);
     Tell(EventId::InternetOutage, NotifyKind::Warning, kInternetOutageLogMessage,
-         {ssid_, target_, KindFact(OutageKind::Internet)});
+         {ssid_, target_, OutageKindText(OutageKind::Internet)});
   }
 
   void LeaveInternetSide() {
@@ -465,7 +461,7 @@ class Run {
                               std::to_wstring(outage->reconnects) + kRecoveredTail;
     p_.WriteLog(LogCategory::Monitor, kRecoveredTitle, text);
     Tell(EventId::Recovered, NotifyKind::Info, text,
-         {ssid_, std::to_wstring(outage->seconds), std::to_wstring(outage->reconnects), KindFact(outage->kind)});
+         {ssid_, std::to_wstring(outage->seconds), std::to_wstring(outage->reconnects), OutageKindText(outage->kind)});
     if (p_.NotifyOnReconnect()) p_.NotifyUser(text, kRecoveredTitle, NotifyKind::Info);
   }
 
